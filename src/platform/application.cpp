@@ -1,0 +1,31 @@
+#include "platform/application.h"
+
+#include "platform/message_loop.h"
+
+namespace {
+TApplication theApplication;
+}
+TApplication* Application = &theApplication;
+
+void TApplication::ProcessMessages() {
+  if (TMessageLoop::Current().ProcessPending()) Terminate();
+  if (ProcessFrontEndEvents) ProcessFrontEndEvents();
+}
+
+void TApplication::HandleMessage() {
+  if (!TMessageLoop::Current().WaitAndDispatchOne()) Terminate();
+}
+
+void TApplication::Run() {
+  if (RunFrontEnd) {
+    RunFrontEnd();
+  } else {
+    while (!terminated_) HandleMessage();
+  }
+}
+
+void TApplication::Terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  if (OnTerminate) OnTerminate();
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The application object: the program's own message processing on top of the thread's loop.
+// A front end (Qt) can hook in so that its events are processed with ours.
+
+#include <functional>
+
+class TApplication {
+ public:
+  // Gathers readiness, fires due timers, dispatches every pending message and lets the front
+  // end process its events. A quit message seen here terminates the application.
+  void ProcessMessages();
+  // Waits for something to happen and handles it.
+  void HandleMessage();
+  // Handles messages until the application is terminated.
+  void Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+
+  // Set by a front end: processes its own pending events (called from ProcessMessages).
+  std::function<void()> ProcessFrontEndEvents;
+  // Set by a front end that owns the main loop: runs until Terminate() is called.
+  std::function<void()> RunFrontEnd;
+  // Called once by Terminate(), so a front end's own loop can end too.
+  std::function<void()> OnTerminate;
+
+ private:
+  bool terminated_ = false;
+};
+
+extern TApplication* Application;

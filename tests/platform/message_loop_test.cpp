@@ -1,0 +1,156 @@
+#include "platform/message_loop.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/application.h"
+
+namespace {
+
+struct Recorder {
+  std::vector<std::pair<TNotifyTarget, unsigned>> seen;
+  TMessageHandler For() {
+    return [this](const TMessage& m) { seen.emplace_back(m.target, m.msg); };
+  }
+};
+
+TEST(MessageLoop, DispatchesInPostingOrderAcrossTargets) {
+  auto& loop = TMessageLoop::Current();
+  Recorder r;
+  TNotifyTarget a = loop.AllocateTarget(r.For());
+  TNotifyTarget b = loop.AllocateTarget(r.For());
+  PostMessage(a, WM_USER + 1, 0, 0);
+  PostMessage(b, WM_USER + 2, 0, 0);
+  PostMessage(a, WM_USER + 3, 0, 0);
+  EXPECT_FALSE(loop.ProcessPending());
+  ASSERT_EQ(r.seen.size(), 3u);
+  EXPECT_EQ(r.seen[0], std::make_pair(a, WM_USER + 1));
+  EXPECT_EQ(r.seen[1], std::make_pair(b, WM_USER + 2));
+  EXPECT_EQ(r.seen[2], std::make_pair(a, WM_USER + 3));
+  loop.ReleaseTarget(a);
+  loop.ReleaseTarget(b);
+}
+
+TEST(MessageLoop, MessageForReleasedTargetIsDropped) {
+  auto& loop = TMessageLoop::Current();
+  Recorder r;
+  TNotifyTarget a = loop.AllocateTarget(r.For());
+  EXPECT_TRUE(PostMessage(a, WM_USER, 0, 0));
+  loop.ReleaseTarget(a);
+  loop.ProcessPending();
+  EXPECT_TRUE(r.seen.empty());
+  EXPECT_FALSE(PostMessage(a, WM_USER, 0, 0));
+}
+
+TEST(MessageLoop, HandlerMayReleaseItsOwnTargetAndNestProcessing) {
+  auto& loop = TMessageLoop::Current();
+  std::vector<int> order;
+  TNotifyTarget inner = loop.AllocateTarget([&](const TMessage&) { order.push_back(2); });
+  TNotifyTarget outer = 0;
+  outer = loop.AllocateTarget([&](const TMessage&) {
+    order.push_back(1);
+    loop.ReleaseTarget(outer);
+    PostMessage(inner, WM_USER, 0, 0);
+    loop.ProcessPending();  // nested: the inner message is handled before we return
+    order.push_back(3);
+  });
+  PostMessage(outer, WM_USER, 0, 0);
+  PostMessage(outer, WM_USER, 0, 0);  // dropped: released by the first
+  loop.ProcessPending();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  loop.ReleaseTarget(inner);
+}
+
+TEST(MessageLoop, PostFromAnotherThreadWakesWaitingLoop) {
+  auto& loop = TMessageLoop::Current();
+  int got = 0;
+  TNotifyTarget t =
+      loop.AllocateTarget([&](const TMessage& m) { got = static_cast<int>(m.wParam); });
+  std::thread poster([t] {
+    Sleep(30);
+    PostMessage(t, WM_USER, 42, 0);
+  });
+  std::uint32_t start = GetTickCount();
+  while (got == 0 && GetTickCount() - start < 5000) loop.WaitAndDispatchOne(5000);
+  poster.join();
+  EXPECT_EQ(got, 42);
+  loop.ReleaseTarget(t);
+}
+
+TEST(MessageLoop, QuitMessageIsSeenNotDispatched) {
+  auto& loop = TMessageLoop::Current();
+  PostQuitMessage();
+  EXPECT_EQ(loop.DispatchOne(), TMessageLoop::TDispatch::Quit);
+  EXPECT_EQ(loop.DispatchOne(), TMessageLoop::TDispatch::None);
+}
+
+TEST(MessageLoop, TimersFireInDeadlineOrderAndRepeat) {
+  auto& loop = TMessageLoop::Current();
+  std::vector<char> fired;
+  TTimerId slow = loop.SetTimer(40, [&] { fired.push_back('s'); });
+  TTimerId fast = loop.SetTimer(15, [&] { fired.push_back('f'); });
+  std::uint32_t start = GetTickCount();
+  while (GetTickCount() - start < 100) loop.WaitAndDispatchOne(10);
+  loop.KillTimer(slow);
+  loop.KillTimer(fast);
+  ASSERT_GE(fired.size(), 3u);
+  EXPECT_EQ(fired[0], 'f');
+  EXPECT_GE(std::count(fired.begin(), fired.end(), 'f'), 3);
+  EXPECT_GE(std::count(fired.begin(), fired.end(), 's'), 1);
+  fired.clear();
+  Sleep(50);
+  loop.ProcessPending();
+  EXPECT_TRUE(fired.empty());
+}
+
+TEST(MessageLoop, SleepDispatchesNothing) {
+  auto& loop = TMessageLoop::Current();
+  Recorder r;
+  TNotifyTarget t = loop.AllocateTarget(r.For());
+  TTimerId timer = loop.SetTimer(1, [&] { r.seen.emplace_back(0, 0); });
+  PostMessage(t, WM_USER, 0, 0);
+  Sleep(20);
+  EXPECT_TRUE(r.seen.empty());
+  loop.ProcessPending();
+  EXPECT_EQ(r.seen.size(), 2u);
+  loop.KillTimer(timer);
+  loop.ReleaseTarget(t);
+}
+
+TEST(MessageLoop, WatchedDescriptorReportsReadinessUntilUnwatched) {
+  auto& loop = TMessageLoop::Current();
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  int calls = 0;
+  loop.WatchFd(fds[0], 0x001 /* EPOLLIN */, [&](std::uint32_t) { ++calls; });
+  loop.ProcessPending();
+  EXPECT_EQ(calls, 0);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  loop.ProcessPending();
+  EXPECT_EQ(calls, 1);
+  loop.UnwatchFd(fds[0]);
+  loop.ProcessPending();
+  EXPECT_EQ(calls, 1);
+  close(fds[0]);
+  close(fds[1]);
+}
+
+TEST(Application, QuitMessageTerminatesRun) {
+  TApplication app;
+  int ran = 0;
+  TNotifyTarget t = TMessageLoop::Current().AllocateTarget([&](const TMessage&) {
+    ++ran;
+    PostQuitMessage();
+  });
+  PostMessage(t, WM_USER, 0, 0);
+  app.Run();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(ran, 1);
+  TMessageLoop::Current().ReleaseTarget(t);
+}
+
+}  // namespace

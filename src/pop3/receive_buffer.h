@@ -1,0 +1,34 @@
+#pragma once
+// The fixed 4096-byte buffer in which reply lines are assembled. At most 4093 bytes are held,
+// which leaves room for a forced CR LF and a terminating zero: a line longer than that is
+// handed on in pieces of exactly 4093 bytes.
+
+#include <cstddef>
+#include <string>
+
+class TPop3ReceiveBuffer {
+ public:
+  static constexpr int kSize = 4096;
+  static constexpr int kMaxHeld = 4093;
+
+  TPop3ReceiveBuffer() { Clear(); }
+
+  void Clear();
+  int Length() const { return length_; }
+  // Free space for the next read; 0 or less means 4093 bytes without a line end are held.
+  int Room() const { return kMaxHeld - length_; }
+  char* WritePosition() { return data_ + length_; }
+  // Accounts for `count` bytes written at WritePosition().
+  void Commit(int count);
+  // Ends the held bytes with a CR LF of our own, so the full buffer goes out as one piece.
+  void ForceLineEnd();
+
+  // Takes the first line ended by CR LF (a lone CR or LF ends nothing). `complete` is false for
+  // a piece cut by ForceLineEnd. Every byte of the line is kept, zeros included.
+  bool TakeLine(std::string& line, bool& complete);
+
+ private:
+  char data_[kSize];
+  int length_ = 0;
+  bool forced_ = false;  // the CR LF at kMaxHeld is ours, not the server's
+};

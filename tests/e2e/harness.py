@@ -181,6 +181,7 @@ ssl = no
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 auth_verbose = yes
+auth_failure_delay = 0
 mail_location = maildir:~/Maildir
 first_valid_uid = {uid}
 last_valid_uid = {uid}
@@ -362,6 +363,11 @@ class Proxy:
     def log(self):
         return "\n".join(self.log_lines())
 
+    def mark(self):
+        """The number of log lines so far, to wait for lines that come after this point."""
+        with self._lines_lock:
+            return len(self._lines)
+
     def wait_for_log(self, text, timeout=10.0, after=0):
         """Waits until a log line (from index `after` on) contains `text`; returns its index."""
         deadline = time.monotonic() + timeout
@@ -435,6 +441,65 @@ class MailProgram:
             self.pop.close()
 
 
+class RawClient:
+    """A mail program that sends bytes as given, for junk, split commands and pipelining."""
+
+    def __init__(self, port=111, host="127.0.0.1", timeout=30.0):
+        self.sock = socket.create_connection((host, port), timeout=timeout)
+        self.timeout = timeout
+        self.buffer = b""
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def line(self, timeout=None):
+        """The next line without its CR LF; None when nothing comes within the time."""
+        deadline = time.monotonic() + (self.timeout if timeout is None else timeout)
+        while b"\r\n" not in self.buffer:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            self.sock.settimeout(left)
+            try:
+                chunk = self.sock.recv(65536)
+            except (socket.timeout, TimeoutError):
+                return None
+            if not chunk:
+                return None
+            self.buffer += chunk
+        line, self.buffer = self.buffer.split(b"\r\n", 1)
+        return line
+
+    def lines_until_quiet(self, quiet=1.5):
+        """Every line that arrives until nothing more comes for `quiet` seconds."""
+        out = []
+        while True:
+            line = self.line(timeout=quiet)
+            if line is None:
+                return out
+            out.append(line)
+
+    def closed(self, timeout=10.0):
+        """True when the proxy closes the connection within the time."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self.sock.settimeout(max(0.01, deadline - time.monotonic()))
+            try:
+                chunk = self.sock.recv(65536)
+            except (socket.timeout, TimeoutError):
+                return False
+            except ConnectionResetError:
+                return True
+            if not chunk:
+                return True
+            self.buffer += chunk
+        return False
+
+    def close(self):
+        with contextlib.suppress(OSError):
+            self.sock.close()
+
+
 # ---------------------------------------------------------------------------------------------
 # One test's world
 
@@ -471,6 +536,12 @@ class Scenario:
     def connect(self, timeout=30.0):
         port = self.proxy.listen_port if self.proxy else 111
         client = MailProgram(port=port, timeout=timeout)
+        self.clients.append(client)
+        return client
+
+    def connect_raw(self, timeout=30.0):
+        port = self.proxy.listen_port if self.proxy else 111
+        client = RawClient(port=port, timeout=timeout)
         self.clients.append(client)
         return client
 

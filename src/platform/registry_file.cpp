@@ -600,20 +600,13 @@ TRegStore ReadRegistryForLookup(const std::string& path) {
     reports.lastReported.erase(path);
     return store;
   } catch (const ERegistryFileError& e) {
-    TRegistryErrorHook hook;
     {
       std::lock_guard lock(reports.mutex);
       std::string& last = reports.lastReported[path];
       if (last == e.what()) return {};
       last = e.what();
-      hook = reports.hook;
     }
-    std::string message = std::string(e.what()) + "; its settings are ignored until it is mended";
-    if (hook) {
-      hook(message);
-    } else {
-      std::cerr << message << std::endl;
-    }
+    ReportRegistryError(std::string(e.what()) + "; its settings are ignored until it is mended");
     return {};
   }
 }
@@ -623,12 +616,25 @@ void SetRegistryErrorHook(TRegistryErrorHook hook) {
   ErrorReports().hook = std::move(hook);
 }
 
+void ReportRegistryError(const std::string& message) {
+  TRegistryErrorHook hook;
+  {
+    std::lock_guard lock(ErrorReports().mutex);
+    hook = ErrorReports().hook;
+  }
+  if (hook) {
+    hook(message);
+  } else {
+    std::cerr << message << std::endl;
+  }
+}
+
 void ResetRegistryErrorReports() {
   std::lock_guard lock(ErrorReports().mutex);
   ErrorReports().lastReported.clear();
 }
 
-void SaveRegistryFile(const std::string& requestedPath, const TRegStore& store) {
+void ReplaceFileAtomically(const std::string& requestedPath, std::string_view content) {
   // Through a symbolic link the file it points to is replaced, not the link.
   std::string path = requestedPath;
   std::error_code ec;
@@ -640,12 +646,11 @@ void SaveRegistryFile(const std::string& requestedPath, const TRegStore& store) 
   std::filesystem::path target(path);
   std::string temp =
       (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  if (target.parent_path().empty()) temp = "." + target.filename().string() + ".XXXXXX";
   TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.Get() < 0)
     throw ERegistryFileError(SystemError("cannot create a file beside", path, errno));
   try {
-    WriteAll(fd.Get(), FormatRegistryStore(store), temp);
+    WriteAll(fd.Get(), content, temp);
     if (::fchmod(fd.Get(), NewFileMode(path)) != 0 || ::fsync(fd.Get()) != 0)
       throw ERegistryFileError(SystemError("cannot write", temp, errno));
     if (::close(fd.Release()) != 0)
@@ -656,6 +661,10 @@ void SaveRegistryFile(const std::string& requestedPath, const TRegStore& store) 
     ::unlink(temp.c_str());
     throw;
   }
+}
+
+void SaveRegistryFile(const std::string& path, const TRegStore& store) {
+  ReplaceFileAtomically(path, FormatRegistryStore(store));
 }
 
 bool ModifyRegistryFile(const std::string& path, const std::function<bool(TRegStore&)>& change,

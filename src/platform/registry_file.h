@@ -114,6 +114,16 @@ void ResetRegistryErrorReports();
 // folder when needed. Throws ERegistryFileError; the old file is then left as it was.
 void SaveRegistryFile(const std::string& path, const TRegStore& store);
 
+// Hands a message to the error hook (or standard error), e.g. a failed write of a reader that
+// has no other way to say why.
+void ReportRegistryError(const std::string& message);
+
+// Writes `content` to a temporary file beside `path` and renames it over `path`, creating the
+// folder when needed; a replaced file keeps its permissions. Throws ERegistryFileError and
+// then leaves the old file as it was. Used for the store and for any other file that a
+// running proxy may read at the same moment.
+void ReplaceFileAtomically(const std::string& path, std::string_view content);
+
 // Read, change, write under an exclusive lock on `path`.lock, so that two writers never lose
 // each other's changes. `change` returns false to leave the file untouched; the result tells
 // whether the file was written. A file that cannot be parsed is never overwritten, since that

@@ -37,8 +37,9 @@ int RenameAttachmentLines(std::vector<std::string>& lines, std::string_view name
   return rewritten;
 }
 
-int InsertNoticeLines(std::vector<std::string>& lines, const std::vector<std::string>& textNotice,
-                      const std::vector<std::string>& htmlNotice) {
+std::optional<int> InsertNoticeLines(std::vector<std::string>& lines,
+                                     const std::optional<std::vector<std::string>>& textNotice,
+                                     const std::optional<std::vector<std::string>>& htmlNotice) {
   // The scanned range and the header window are bounded by the line count before any
   // insertion, while the indexes refer to the growing list.
   const std::size_t count = lines.size();
@@ -51,9 +52,10 @@ int InsertNoticeLines(std::vector<std::string>& lines, const std::vector<std::st
     for (std::size_t j = i + 1; j <= i + 6 && j < count; ++j) {
       if (!lines[j].empty()) continue;
       const auto& notice = html ? htmlNotice : textNotice;
+      if (!notice) return std::nullopt;
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(j), std::string());
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(j + 1), notice.begin(),
-                   notice.end());
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(j + 1), notice->begin(),
+                   notice->end());
       ++parts;
       break;
     }

@@ -5,6 +5,7 @@
 // line that begins with "Content-Type:" (exactly that case). Only boundaries whose value itself
 // begins with two dashes are found that way; parts behind other boundaries are left alone.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,9 @@ int RenameAttachmentLines(std::vector<std::string>& lines, std::string_view name
 // Opens every text/plain and text/html part found in the range scanned with the notice: an
 // empty line ends the part header early, the notice lines follow, then the part's own empty
 // line and its body as before. A part gets the notice only when its header ends within six
-// lines after the boundary line. Returns the number of parts that got the notice.
-int InsertNoticeLines(std::vector<std::string>& lines, const std::vector<std::string>& textNotice,
-                      const std::vector<std::string>& htmlNotice);
+// lines after the boundary line. Returns the number of parts that got the notice, or nullopt
+// when a part needs a notice that is missing (the lines are then partly rewritten: work on a
+// copy).
+std::optional<int> InsertNoticeLines(std::vector<std::string>& lines,
+                                     const std::optional<std::vector<std::string>>& textNotice,
+                                     const std::optional<std::vector<std::string>>& htmlNotice);

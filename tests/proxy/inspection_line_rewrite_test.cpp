@@ -107,7 +107,7 @@ TEST(InsertNotice, OpensEachTextPartOnceWithTheMatchingNotice) {
       "QUJD",
       "----A--",
   };
-  EXPECT_EQ(InsertNoticeLines(lines, {"T1", "T2"}, {"<b>H</b>"}), 2);
+  EXPECT_EQ(InsertNoticeLines(lines, Lines{"T1", "T2"}, Lines{"<b>H</b>"}), 2);
   EXPECT_EQ(lines, (Lines{
                        "Content-Type: multipart/alternative; boundary=\"--A\"",
                        "",
@@ -140,24 +140,31 @@ TEST(InsertNotice, SkipsPartsWithLongHeadersAndNonTextParts) {
                       "X-5: 5", "",
                       "body",   "----A--"};
   const Lines before = longHeader;
-  EXPECT_EQ(InsertNoticeLines(longHeader, {"T"}, {"H"}), 0);
+  EXPECT_EQ(InsertNoticeLines(longHeader, Lines{"T"}, Lines{"H"}), 0);
   EXPECT_EQ(longHeader, before);
 
   Lines headerOfFive = {
       "----A",  "Content-Type: text/plain", "X-1: 1", "X-2: 2", "X-3: 3", "X-4: 4", "", "body",
       "----A--"};
-  EXPECT_EQ(InsertNoticeLines(headerOfFive, {"T"}, {"H"}), 1);
+  EXPECT_EQ(InsertNoticeLines(headerOfFive, Lines{"T"}, Lines{"H"}), 1);
   EXPECT_EQ(headerOfFive[6], "");
   EXPECT_EQ(headerOfFive[7], "T");
 
   Lines upperType = {"----A", "Content-Type: TEXT/PLAIN", "", "body", "----A--"};
-  EXPECT_EQ(InsertNoticeLines(upperType, {"T"}, {"H"}), 0);
+  EXPECT_EQ(InsertNoticeLines(upperType, Lines{"T"}, Lines{"H"}), 0);
 }
 
 TEST(InsertNotice, AnEmptyNoticeStillEndsTheHeaderOnce) {
   Lines lines = {"----A", "Content-Type: text/plain", "", "body", "----A--"};
-  EXPECT_EQ(InsertNoticeLines(lines, {}, {}), 1);
+  EXPECT_EQ(InsertNoticeLines(lines, Lines{}, Lines{}), 1);
   EXPECT_EQ(lines, (Lines{"----A", "Content-Type: text/plain", "", "", "body", "----A--"}));
+}
+
+TEST(InsertNotice, AMissingNoticeFailsOnlyWhenAPartNeedsIt) {
+  Lines plainOnly = {"----A", "Content-Type: text/plain", "", "body", "----A--"};
+  EXPECT_EQ(InsertNoticeLines(plainOnly, Lines{"T"}, std::nullopt), 1);
+  Lines htmlToo = {"----A", "Content-Type: text/html", "", "body", "----A--"};
+  EXPECT_EQ(InsertNoticeLines(htmlToo, Lines{"T"}, std::nullopt), std::nullopt);
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+#include "platform/dialog_texts.h"
+
+TDialogTexts& DialogTexts() {
+  static TDialogTexts texts;
+  return texts;
+}

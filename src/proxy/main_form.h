@@ -4,6 +4,8 @@
 // component; the service parts hook their actions into the handlers declared here.
 
 #include <array>
+#include <memory>
+#include <string>
 
 #include "platform/forms.h"
 #include "proxy/help_components.h"
@@ -102,6 +104,37 @@ class TFormVazireRevivo : public TForm {
   void ShowResults();
   // Back to the tray: the icon shows, the window goes.
   void HideToTray();
+
+  // --- Mail inspection and mailbox commands ---
+  // The mail program's mailbox commands; each sends its replies on the session socket.
+  void HandleStat(class TWSocket* Socket, const std::string& Text);
+  void HandleList(class TWSocket* Socket, const std::string& Text);
+  void HandleRetr(class TWSocket* Socket, const std::string& Text);
+  void HandleDele(class TWSocket* Socket, const std::string& Text);
+  // Empties the message store and the listing sizes, so that no mail outlives the mail
+  // program's connection; called when that connection ends.
+  void ClearMessageStore();
+  // The work behind STAT: download every mail, decode it and apply the attachment policy.
+  // Also run by the first LIST, RETR or DELE of a connection that sent no STAT.
+  enum class TMailboxCheck { Checked, Answered, NoReply };
+  TMailboxCheck CheckMailbox(class TWSocket* Socket);
+  void PrepareStore();
+  bool DownloadAndDecodeAll();
+  void CheckAttachments();
+  void SendReport(const std::string& From, const std::string& Subject, const std::string& To);
+  // Handlers of the POP3 client's listing and message lines and of the decoder's part header
+  // lines.
+  void Pop3Cli1ListLine();
+  void Pop3Cli1MessageLine();
+  void Pop3Cli1ListEnd();
+  void Pop3Cli1MessageEnd();
+  void MimeDecode1PartHeaderLine();
+  // This connection's store holds its checked mailbox.
+  bool MailboxChecked = false;
+  // What the listing and the download in progress have seen (defined with the download).
+  struct TDownloadState;
+  std::shared_ptr<TDownloadState> Download;
+  // --- end of mail inspection ---
 
  private:
   void CreateControls();

@@ -1,49 +1,29 @@
 #include "app/text_table.h"
 
-#include <fstream>
-#include <iterator>
-#include <string_view>
-#include <vector>
-
-#include "platform/memo.h"
+#include "platform/streams.h"
+#include "platform/string_list.h"
 
 namespace {
-
-std::vector<std::string> textTable;
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
+// Exactly the lines of the text file, in file order.
+TStringList textTable;
 }  // namespace
 
 void LoadTextTable(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto nul = content.find('\0');
-  if (nul != std::string::npos) content.resize(nul);
-  for (std::string& line : TMemoLines::Split(content)) textTable.push_back(std::move(line));
+  TStringList lines;
+  try {
+    lines.LoadFromFile(fileName, TNulHandling::nulEndsText);
+  } catch (const EStreamError&) {
+    return;  // no text file: every lookup yields the empty text
+  }
+  for (const std::string& line : lines) textTable.Add(line);
 }
 
 std::string GetTextById(int id) {
-  if (textTable.empty()) return "";
-  const std::string key = std::to_string(id);
-  for (const std::string& line : textTable) {
-    auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (SameIgnoringCase(std::string_view(line).substr(0, eq), key)) return line.substr(eq + 1);
-  }
-  return "";
+  if (textTable.Empty()) return "";
+  // The first line whose name part is the id wins; names compare without letter case.
+  return textTable.Values(std::to_string(id));
 }
 
 void ClearTextTable() {
-  textTable.clear();
+  textTable.Clear();
 }

@@ -1,0 +1,53 @@
+// The program's entry: find the program folder, load the texts, create the window behind the
+// tray icon, and run the loop until the window is closed.
+
+#include <memory>
+
+#include "app/headless_mirror.h"
+#include "app/program_folder.h"
+#include "app/standard_texts.h"
+#include "app/termination_signals.h"
+#include "app/text_table.h"
+#include "app/translate_component.h"
+#include "platform/application.h"
+#include "proxy/main_form.h"
+
+#ifdef BRINDLECAP_HAVE_GUI
+#include "gui/qt_front_end.h"
+#endif
+
+int main(int argc, char** argv) {
+  // Before any thread exists, so that only the loop ever sees these signals.
+  TTerminationSignals::Block();
+
+  InitProgramFolder();
+  LoadTextTable(ProgramFile("Server.ini"));
+  ReadStandardTexts();
+  PatchStandardTexts();
+
+  auto form = std::make_unique<TFormVazireRevivo>();
+  SetMainForm(form.get());
+  form->SetWindowState(TWindowState::Minimized);
+  TranslateComponent(*form);
+
+  bool headless = HeadlessRequested();
+#ifdef BRINDLECAP_HAVE_GUI
+  if (!headless && !AttachQtFrontEnd(argc, argv, *form)) headless = true;
+#else
+  (void)argc;
+  (void)argv;
+  headless = true;
+#endif
+  std::unique_ptr<THeadlessMirror> mirror;
+  if (headless) {
+    mirror = std::make_unique<THeadlessMirror>(*form, form->Memo_LOG, form->Memo_Meldungen);
+  }
+
+  // A signal ends the program as the tray menu's Exit does once it is confirmed.
+  TTerminationSignals signals([&form](int) { form->Close(); });
+
+  Application->Run();
+  mirror.reset();
+  form.reset();
+  return 0;
+}

@@ -127,7 +127,7 @@ class TParser {
 
  private:
   [[noreturn]] void Fail(const std::string& what) const {
-    throw ERegistryFileError("line " + std::to_string(lines_.Number()) + ": " + what);
+    throw ERegistryParseError("line " + std::to_string(lines_.Number()) + ": " + what);
   }
 
   TRegSection ParseSectionLine(std::string_view line) {
@@ -454,6 +454,8 @@ TRegValue* TRegKey::FindValue(std::string_view name) {
 
 void TRegKey::SetValue(TRegValue value) {
   if (TRegValue* existing = FindValue(value.name)) {
+    // The stored name keeps its spelling, as the system keeps it when a value is rewritten.
+    value.name = existing->name;
     *existing = std::move(value);
   } else {
     values.push_back(std::move(value));
@@ -573,7 +575,7 @@ TRegStore LoadRegistryFile(const std::string& path) {
   if (!S_ISREG(st.st_mode))
     throw ERegistryFileError("the registry file " + path + " is not a plain file");
   if (static_cast<std::size_t>(st.st_size) > kMaxFileSize)
-    throw ERegistryFileError("the registry file " + path + " is too large to be a settings file");
+    throw ERegistryParseError("the registry file " + path + " is too large to be a settings file");
   std::string text;
   char buf[8192];
   for (;;) {
@@ -583,12 +585,12 @@ TRegStore LoadRegistryFile(const std::string& path) {
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxFileSize)
-      throw ERegistryFileError("the registry file " + path + " is too large to be a settings file");
+      throw ERegistryParseError("the registry file " + path + " is too large to be a settings file");
   }
   try {
     return ParseRegistryStore(text);
-  } catch (const ERegistryFileError& e) {
-    throw ERegistryFileError("the registry file " + path + " cannot be read, " + e.what());
+  } catch (const ERegistryParseError& e) {
+    throw ERegistryParseError("the registry file " + path + " cannot be read, " + e.what());
   }
 }
 
@@ -680,7 +682,7 @@ bool ModifyRegistryFile(const std::string& path, const std::function<bool(TRegSt
   TRegStore store;
   try {
     store = LoadRegistryFile(path);
-  } catch (const ERegistryFileError&) {
+  } catch (const ERegistryParseError&) {
     if (!replaceBrokenFile) throw;
   }
   if (!change(store)) return false;

@@ -45,7 +45,8 @@ struct TRegKey {
   // Value names are compared without regard to letter case, as the system does.
   const TRegValue* FindValue(std::string_view name) const;
   TRegValue* FindValue(std::string_view name);
-  // Replaces a value of the same name in place, or appends it.
+  // Replaces a value of the same name in place (keeping the stored name's letter case), or
+  // appends it.
   void SetValue(TRegValue value);
   bool DeleteValue(std::string_view name);
   bool operator==(const TRegKey&) const = default;
@@ -80,8 +81,13 @@ class ERegistryFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// The file is there and readable, but it is no REGEDIT4 text.
+class ERegistryParseError : public ERegistryFileError {
+ public:
+  using ERegistryFileError::ERegistryFileError;
+};
 
-// Parses a REGEDIT4 text. Throws ERegistryFileError naming the line at fault.
+// Parses a REGEDIT4 text. Throws ERegistryParseError naming the line at fault.
 TRegDocument ParseRegistryText(std::string_view text);
 // Applies a parsed text to a store: sections in order, later values replacing earlier ones.
 void ApplyRegistryDocument(TRegStore& store, const TRegDocument& document);
@@ -96,7 +102,7 @@ std::string FormatRegistryData(const TRegValue& value);
 std::string RegistryFilePath();
 
 // Reads the store file. A missing file is an empty store. Throws ERegistryFileError when the
-// file cannot be read or parsed.
+// file cannot be read, ERegistryParseError when it cannot be parsed.
 TRegStore LoadRegistryFile(const std::string& path);
 
 // The readers' view: a file that cannot be read or parsed counts as an empty store (every key

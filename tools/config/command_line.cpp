@@ -1,0 +1,253 @@
+#include "config/command_line.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "config/program_texts.h"
+#include "config/settings_edit.h"
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kRefused = 1;
+constexpr int kUsage = 2;
+
+// A command line that does not fit its command.
+class EUsage : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TCall {
+  const std::vector<std::string>& args;
+  const TConfigPlaces& places;
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+
+  void Expect(std::size_t least, std::size_t most) const {
+    std::size_t given = args.size() - 1;
+    if (given < least || given > most)
+      throw EUsage("'" + args[0] + "' takes " +
+                   (least == most ? std::to_string(least)
+                                  : std::to_string(least) + " to " + std::to_string(most)) +
+                   " argument" + (most == 1 ? "" : "s"));
+  }
+};
+
+// A file named on the command line, "-" meaning standard input.
+std::string ReadInput(const TCall& call, const std::string& name) {
+  if (name == "-") {
+    std::ostringstream contents;
+    contents << call.in.rdbuf();
+    return contents.str();
+  }
+  std::ifstream file(name, std::ios::binary);
+  if (!file) throw EConfigError("cannot read " + name);
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  if (file.bad()) throw EConfigError("cannot read " + name);
+  return contents.str();
+}
+
+TProgramText ProgramTextArgument(const std::string& name) {
+  if (std::optional<TProgramText> kind = FindProgramText(name)) return *kind;
+  throw EUsage("'" + name +
+               "' is none of the program's texts: RenameTXT.txt, RenameHTML.txt, response.eml");
+}
+
+int Show(const TCall& call) {
+  call.Expect(0, 0);
+  std::vector<TRegValue> values = ListSettings(call.places.registryPath);
+  call.out << "Settings in " << SettingsKeyFullPath() << "\n"
+           << "(file " << call.places.registryPath << ")\n";
+  if (values.empty()) {
+    call.out << "The key holds no values; the proxy uses its defaults.\n";
+    return kDone;
+  }
+  std::size_t width = 4;
+  for (const TRegValue& v : values) width = std::max(width, v.name.size());
+  for (const TRegValue& v : values) {
+    std::string name = v.name.empty() ? "@" : v.name;
+    std::string type = SettingTypeName(v);
+    call.out << "  " << name << std::string(width - name.size() + 2, ' ') << type
+             << std::string(type.size() < 9 ? 9 - type.size() : 1, ' ') << SettingDataText(v)
+             << "\n";
+  }
+  return kDone;
+}
+
+int Set(const TCall& call) {
+  call.Expect(3, 3);
+  TRegValue value = ParseSettingArgument(call.args[1], call.args[2], call.args[3]);
+  SetSetting(call.places.registryPath, value);
+  call.out << value.name << " = " << SettingDataText(value) << " (" << SettingTypeName(value)
+           << ")\n";
+  return kDone;
+}
+
+int Delete(const TCall& call) {
+  call.Expect(1, 1);
+  DeleteSetting(call.places.registryPath, call.args[1]);
+  call.out << call.args[1] << " deleted\n";
+  return kDone;
+}
+
+int Import(const TCall& call) {
+  call.Expect(1, 2);
+  std::vector<std::string> rest(call.args.begin() + 1, call.args.end());
+  bool replace = std::erase(rest, "--replace") > 0;
+  if (rest.size() != 1) throw EUsage("'import' takes one file and, if wanted, --replace");
+  ImportSettings(call.places.registryPath, ReadInput(call, rest[0]), replace);
+  call.out << (replace ? "store replaced by " : "imported ") << rest[0] << "\n";
+  return kDone;
+}
+
+int Export(const TCall& call) {
+  call.Expect(0, 1);
+  std::string text = ExportSettings(call.places.registryPath);
+  if (call.args.size() == 1 || call.args[1] == "-") {
+    call.out << text;
+    return kDone;
+  }
+  try {
+    ReplaceFileAtomically(call.args[1], text);
+  } catch (const ERegistryFileError& e) {
+    throw EConfigError(e.what());
+  }
+  return kDone;
+}
+
+int Path(const TCall& call) {
+  call.Expect(0, 0);
+  call.out << call.places.registryPath << "\n";
+  return kDone;
+}
+
+int Files(const TCall& call) {
+  call.Expect(0, 0);
+  for (const TProgramTextInfo& info : ProgramTexts()) {
+    std::string path = ProgramTextPath(call.places.programFolder, info.kind);
+    bool present = static_cast<bool>(std::ifstream(path));
+    call.out << path << (present ? "" : "  (missing)") << "\n    " << info.role << "\n";
+  }
+  return kDone;
+}
+
+int ShowFile(const TCall& call) {
+  call.Expect(1, 1);
+  call.out << ReadProgramText(call.places.programFolder, ProgramTextArgument(call.args[1]));
+  return kDone;
+}
+
+int ReplaceFile(const TCall& call) {
+  call.Expect(2, 2);
+  TProgramText kind = ProgramTextArgument(call.args[1]);
+  std::string contents = ReadInput(call, call.args[2]);
+  for (const std::string& note : ReplaceProgramText(call.places.programFolder, kind, contents))
+    call.err << "brindlecap-config: note: " << note << "\n";
+  call.out << ProgramTextPath(call.places.programFolder, kind) << " replaced\n";
+  return kDone;
+}
+
+int Help(const TCall& call) {
+  call.out << ConfigUsage();
+  return kDone;
+}
+
+struct TCommand {
+  const char* name;
+  int (*run)(const TCall&);
+};
+
+constexpr TCommand kCommands[] = {
+    {"show", Show},
+    {"set", Set},
+    {"delete", Delete},
+    {"import", Import},
+    {"export", Export},
+    {"path", Path},
+    {"files", Files},
+    {"show-file", ShowFile},
+    {"replace-file", ReplaceFile},
+    {"--help", Help},
+    {"-h", Help},
+    {"help", Help},
+};
+
+}  // namespace
+
+std::string ConfigUsage() {
+  return R"(Usage: brindlecap-config COMMAND [ARGUMENTS]
+
+Changes the settings the Brindlecap proxy reads, and the texts it uses, at once: the proxy
+reads them afresh for every mail check. Refused input changes nothing.
+
+Settings (key HKEY_LOCAL_MACHINE\SOFTWARE\Oskendar\Brindlecap):
+  show                      list the key's values with their types
+  set NAME TYPE VALUE       set a value; TYPE is one of
+                              integer  decimal (-2147483648 .. 4294967295) or 0x hexadecimal
+                              string   the text as given
+                              expand   an expandable string, the text as given
+                              binary   two-digit hex bytes, e.g. 01,00,00,00 ("" for none)
+  delete NAME               delete a value
+  import FILE [--replace]   merge a REGEDIT4 file into the store ("-" reads standard input);
+                            with --replace the file becomes the whole store
+  export [FILE]             write the store as a REGEDIT4 file (to standard output without FILE)
+  path                      print where the store file is: $BRINDLECAP_REGISTRY, else
+                            $XDG_CONFIG_HOME/brindlecap/registry.reg, else
+                            ~/.config/brindlecap/registry.reg
+
+The proxy reads these values:
+  Aktion                        1 (or missing, or 0) = rename a blocked attachment and put a
+                                notice into the mail; 2 = delete the mail on the server; any
+                                other number = only log the find
+  CheckBox_CheckAttach_Skripte  0 = do not block scripts (JS WSH VBS WSC VBE VB SCT)
+  CheckBox_CheckAttach_EXEs     0 = do not block programs (EXE COM BAT)
+  CheckBox_CheckAttach_Other    0 = do not block the extensions listed in Others
+  Others                        your own extensions, separated by "," without blanks
+  CheckBox_SendError            1 = prepare a report mail for every deleted mail
+  A missing switch counts as on. Note: any value whose name merely begins with a switch's
+  name, while the switch itself is missing, turns that group off.
+
+Texts in the program folder:
+  files                     list them with their paths
+  show-file NAME            print one of them
+  replace-file NAME SOURCE  replace one with the contents of SOURCE ("-" reads standard input)
+  NAME is RenameTXT.txt (or notice-text), RenameHTML.txt (notice-html) or response.eml
+  (report-template, with the placeholders XXX%1 recipient, XXX%2 subject, XXX%3 sender)
+
+  --help                    this text
+
+Exit status: 0 done, 1 refused or failed (nothing changed), 2 wrong command line.
+)";
+}
+
+int RunConfigCommand(const std::vector<std::string>& args, const TConfigPlaces& places,
+                     std::istream& in, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << ConfigUsage();
+    return kUsage;
+  }
+  const TCall call{args, places, in, out, err};
+  for (const TCommand& command : kCommands) {
+    if (args[0] != command.name) continue;
+    try {
+      return command.run(call);
+    } catch (const EUsage& e) {
+      err << "brindlecap-config: " << e.what() << "\nTry 'brindlecap-config --help'.\n";
+      return kUsage;
+    } catch (const EConfigError& e) {
+      err << "brindlecap-config: " << e.what() << "\n";
+      return kRefused;
+    } catch (const std::exception& e) {
+      err << "brindlecap-config: " << e.what() << "\n";
+      return kRefused;
+    }
+  }
+  err << "brindlecap-config: unknown command '" << args[0]
+      << "'\nTry 'brindlecap-config --help'.\n";
+  return kUsage;
+}

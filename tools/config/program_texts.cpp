@@ -1,0 +1,106 @@
+#include "config/program_texts.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "app/program_folder.h"
+#include "config/settings_edit.h"
+#include "platform/registry_file.h"
+
+namespace {
+
+// The notices go into every blocked mail and the template is read whole at every report; a
+// larger file is surely the wrong one.
+constexpr std::size_t kMaxTextSize = 1u << 20;
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+std::vector<std::string> TemplateNotes(std::string_view contents) {
+  std::vector<std::string> notes;
+  if (contents.empty()) {
+    notes.push_back("the report template is empty, so no report mail will be prepared");
+    return notes;
+  }
+  bool any = false;
+  for (const char* placeholder : {"XXX%1", "XXX%2", "XXX%3"})
+    any = any || contents.find(placeholder) != std::string_view::npos;
+  if (!any)
+    notes.push_back(
+        "the report template holds none of the placeholders XXX%1 (recipient), XXX%2 "
+        "(subject), XXX%3 (sender); every report will be the same text");
+  return notes;
+}
+
+}  // namespace
+
+const std::vector<TProgramTextInfo>& ProgramTexts() {
+  static const std::vector<TProgramTextInfo> texts = {
+      {TProgramText::TextNotice, "RenameTXT.txt", "notice-text",
+       "notice put in front of plain-text parts of a mail whose attachment was renamed"},
+      {TProgramText::HtmlNotice, "RenameHTML.txt", "notice-html",
+       "notice put in front of HTML parts of a mail whose attachment was renamed"},
+      {TProgramText::ReportTemplate, "response.eml", "report-template",
+       "template of the report mail for a deleted mail (XXX%1 recipient, XXX%2 subject, XXX%3 "
+       "sender)"},
+  };
+  return texts;
+}
+
+std::optional<TProgramText> FindProgramText(std::string_view name) {
+  for (const TProgramTextInfo& info : ProgramTexts())
+    if (EqualsIgnoreCase(name, info.fileName) || EqualsIgnoreCase(name, info.alias))
+      return info.kind;
+  return std::nullopt;
+}
+
+const TProgramTextInfo& ProgramTextInfo(TProgramText kind) {
+  for (const TProgramTextInfo& info : ProgramTexts())
+    if (info.kind == kind) return info;
+  return ProgramTexts().front();
+}
+
+std::string ProgramTextPath(const std::string& programFolder, TProgramText kind) {
+  return programFolder + "/" + ProgramTextInfo(kind).fileName;
+}
+
+std::string CurrentProgramFolder() {
+  InitProgramFolder();
+  return ProgramFolder();
+}
+
+std::string ReadProgramText(const std::string& programFolder, TProgramText kind) {
+  std::string path = ProgramTextPath(programFolder, kind);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EConfigError("cannot read " + path + ": the file is missing or not readable");
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad()) throw EConfigError("cannot read " + path);
+  return contents.str();
+}
+
+std::vector<std::string> ReplaceProgramText(const std::string& programFolder, TProgramText kind,
+                                            std::string_view contents) {
+  const char* name = ProgramTextInfo(kind).fileName;
+  if (contents.find('\0') != std::string_view::npos)
+    throw EConfigError(std::string("the new ") + name +
+                       " holds zero bytes; it must be a text file");
+  if (contents.size() > kMaxTextSize)
+    throw EConfigError(std::string("the new ") + name + " is larger than 1 MiB");
+  std::vector<std::string> notes;
+  if (kind == TProgramText::ReportTemplate) notes = TemplateNotes(contents);
+  try {
+    ReplaceFileAtomically(ProgramTextPath(programFolder, kind), contents);
+  } catch (const ERegistryFileError& e) {
+    throw EConfigError(std::string(e.what()) + ". Nothing was changed.");
+  }
+  return notes;
+}

@@ -153,6 +153,8 @@ class TCustomWSocket {
   void ReportSocketError(const std::string& funcName);
   void ReceiveLoop(int error, const TWSocketOptions& options);
   void ApplyLinger();
+  // BindLocal that tells whether it succeeded, so that Connect can stop after a failure.
+  bool BindLocalChecked();
   void QueueData(const void* data, std::int32_t len);
   void DeleteBufferedData();
   void HandleSocketEvent(WPARAM wParam, LPARAM lParam);
@@ -209,6 +211,7 @@ class TCustomWSocket {
   TWSocketOptions componentOptions_;
   TSocketState state_ = wsClosed;
   bool quitSeen_ = false;
+  bool sending_ = false;  // TryToSend is running
   std::uint32_t selectEvent_ = 0;
   TSockAddrIn sin_;
 

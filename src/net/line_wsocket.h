@@ -44,6 +44,9 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
 
   void GrowBuffer(std::int32_t capacity);
   void HandleLineResume();
+  // Delivers every complete line held, searching for the first terminator from `searchFrom`;
+  // checks the line limit when no further terminator is found.
+  void DeliverLines(std::int32_t searchFrom);
 
   std::vector<std::uint8_t> rcvdPtr_;  // capacity = size(); a 0 byte follows the held bytes
   std::int32_t rcvdCnt_ = 0;
@@ -54,5 +57,5 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
   bool lineClearData_ = false;
   bool lineEcho_ = false;
   bool lineEdit_ = false;
-  bool lineResumePosted_ = false;
+  bool delivering_ = false;  // DeliverLines is running
 };

@@ -72,6 +72,8 @@ class TCustomSocksWSocket : public TCustomWSocket {
   void SendSocksRequest();
   void SendSocksCredentials();
   void FailSocks(std::int32_t code, const std::string& msg);
+  bool HandleSocks4Reply();
+  bool HandleSocks5Reply();
   bool SocksDataPhase() const { return socksState_ == socksData; }
 
   std::uint8_t socksState_ = socksData;

@@ -33,8 +33,17 @@ constexpr std::uint32_t FD_ACCEPT = 8;
 constexpr std::uint32_t FD_CONNECT = 16;
 constexpr std::uint32_t FD_CLOSE = 32;
 
-// wParam: the socket handle; lParam: low 16 bits event bits, high 16 bits error number.
+// wParam: the socket handle tag (SockSelectTag); lParam: low 16 bits event bits, high 16 bits
+// error number.
 constexpr unsigned SocketEventMessage = WM_USER + 1;
+
+// The wParam of a socket's notifications: the handle in the low 32 bits and, above it, a
+// number that changes with every socket the module registers. A notification still queued
+// for an earlier socket that had the same descriptor number thus never matches a later one.
+WPARAM SockSelectTag(TSocket s);
+constexpr TSocket SelectSocket(WPARAM wParam) {
+  return static_cast<TSocket>(static_cast<std::uint32_t>(wParam & 0xffffffffu));
+}
 
 constexpr LPARAM MakeSelectParam(std::uint32_t event, int error) {
   return static_cast<LPARAM>((static_cast<std::uint32_t>(error & 0xffff) << 16) | (event & 0xffff));
@@ -77,3 +86,4 @@ int SockGetPeerName(TSocket s, void* addr, std::size_t* addrLen);
 
 // Notification state of a handle, for tests: true while it is registered.
 bool SockIsSelected(TSocket s);
+static_assert(sizeof(WPARAM) == 8, "handle tags need a 64-bit wParam");

@@ -116,7 +116,7 @@ class TFormVazireRevivo : public TForm {
   void ClearMessageStore();
   // The work behind STAT: download every mail, decode it and apply the attachment policy.
   // Also run by the first LIST, RETR or DELE of a connection that sent no STAT.
-  enum class TMailboxCheck { Checked, Answered, NoReply };
+  enum class TMailboxCheck { Checked, Answered };
   TMailboxCheck CheckMailbox(class TWSocket* Socket);
   void PrepareStore();
   bool DownloadAndDecodeAll();

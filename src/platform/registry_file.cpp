@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -404,6 +406,82 @@ mode_t NewFileMode(const std::string& path) {
   return 0666 & ~CurrentUmask();
 }
 
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
+}
+
+// A key while a text is applied to it. Values are found by name through an index, so that a
+// file of many values is read in linear time; deleted values leave a gap until the end.
+struct TKeyBuilder {
+  std::size_t order = 0;
+  std::string path;
+  std::vector<std::optional<TRegValue>> slots;
+  std::unordered_map<std::string, std::size_t> byName;  // lower-cased name -> slot
+
+  void Set(TRegValue value) {
+    std::string lower = LowerCase(value.name);
+    if (auto it = byName.find(lower); it != byName.end()) {
+      value.name = slots[it->second]->name;
+      slots[it->second] = std::move(value);
+      return;
+    }
+    byName.emplace(std::move(lower), slots.size());
+    slots.push_back(std::move(value));
+  }
+  void Delete(std::string_view name) {
+    if (auto it = byName.find(LowerCase(name)); it != byName.end()) {
+      slots[it->second].reset();
+      byName.erase(it);
+    }
+  }
+};
+
+// The keys while a text is applied, ordered by lower-cased path: a key's subkeys are then the
+// range of paths that begin with its path and a backslash.
+class TStoreBuilder {
+ public:
+  explicit TStoreBuilder(TRegStore& store) {
+    for (TRegKey& key : store.keys) {
+      TKeyBuilder& built = OpenKey(key.path);
+      for (TRegValue& value : key.values) built.Set(std::move(value));
+    }
+  }
+  TKeyBuilder& OpenKey(std::string_view path) {
+    path = NormalizeKeyPath(path);
+    auto [it, inserted] = keys_.try_emplace(LowerCase(path));
+    if (inserted) {
+      it->second.order = nextOrder_++;
+      it->second.path = std::string(path);
+    }
+    return it->second;
+  }
+  void DeleteKey(std::string_view path) {
+    std::string lower = LowerCase(NormalizeKeyPath(path));
+    keys_.erase(lower);
+    // '\\' + 1 is ']', so this range holds exactly the paths below `lower`.
+    keys_.erase(keys_.lower_bound(lower + '\\'), keys_.lower_bound(lower + ']'));
+  }
+  TRegStore Finish() {
+    std::vector<TKeyBuilder*> ordered;
+    for (auto& [lower, key] : keys_) ordered.push_back(&key);
+    std::sort(ordered.begin(), ordered.end(),
+              [](const TKeyBuilder* a, const TKeyBuilder* b) { return a->order < b->order; });
+    TRegStore store;
+    for (TKeyBuilder* key : ordered) {
+      TRegKey& out = store.keys.emplace_back(TRegKey{std::move(key->path), {}});
+      for (std::optional<TRegValue>& slot : key->slots)
+        if (slot) out.values.push_back(std::move(*slot));
+    }
+    return store;
+  }
+
+ private:
+  std::map<std::string, TKeyBuilder> keys_;
+  std::size_t nextOrder_ = 0;
+};
+
 }  // namespace
 
 TRegValue TRegValue::MakeInteger(std::string name, std::uint32_t value) {
@@ -506,20 +584,22 @@ TRegDocument ParseRegistryText(std::string_view text) {
 }
 
 void ApplyRegistryDocument(TRegStore& store, const TRegDocument& document) {
+  TStoreBuilder builder(store);
   for (const TRegSection& section : document) {
     if (section.deleteKey) {
-      store.DeleteKey(section.path);
+      builder.DeleteKey(section.path);
       continue;
     }
-    TRegKey& key = store.OpenKey(section.path);
+    TKeyBuilder& key = builder.OpenKey(section.path);
     for (const TRegSection::Entry& entry : section.entries) {
       if (entry.value) {
-        key.SetValue(*entry.value);
+        key.Set(*entry.value);
       } else {
-        key.DeleteValue(entry.name);
+        key.Delete(entry.name);
       }
     }
   }
+  store = builder.Finish();
 }
 
 TRegStore ParseRegistryStore(std::string_view text) {
@@ -585,7 +665,8 @@ TRegStore LoadRegistryFile(const std::string& path) {
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxFileSize)
-      throw ERegistryParseError("the registry file " + path + " is too large to be a settings file");
+      throw ERegistryParseError("the registry file " + path +
+                                " is too large to be a settings file");
   }
   try {
     return ParseRegistryStore(text);

@@ -186,6 +186,15 @@ TEST_F(ConfigCommand, ProgramTextsAreShownAndReplaced) {
   EXPECT_EQ(Program("response.eml"), "To: XXX%3\r\n\r\nXXX%2\r\n");
 }
 
+TEST_F(ConfigCommand, NotesASwitchTurnedOffByALongerName) {
+  TResult set = Run({"set", "CheckBox_CheckAttach_EXEs2", "integer", "1"});
+  EXPECT_EQ(set.status, 0);
+  EXPECT_NE(set.err.find("CheckBox_CheckAttach_EXEs is missing"), std::string::npos) << set.err;
+  EXPECT_NE(Run({"show"}).out.find("Note: CheckBox_CheckAttach_EXEs is missing"),
+            std::string::npos);
+  EXPECT_EQ(Run({"set", "checkbox_checkattach_exes", "integer", "1"}).err, "");
+}
+
 TEST_F(ConfigCommand, HelpNamesEveryCommand) {
   TResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);

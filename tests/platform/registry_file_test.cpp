@@ -148,6 +148,22 @@ TEST(RegistryText, ImportMergesDeletesAndLetsLaterValuesWin) {
   EXPECT_EQ(key->values[0].bytes, "zwei");
 }
 
+TEST(RegistryText, KeysAndValuesKeepTheirOrderThroughChanges) {
+  TRegStore store = ParseRegistryStore(
+      "REGEDIT4\n[HKEY_X\\A]\n\"1\"=dword:1\n\"2\"=dword:2\n\"3\"=dword:3\n"
+      "[HKEY_X\\B]\n[HKEY_X\\C]\n");
+  ApplyRegistryDocument(store, ParseRegistryText("REGEDIT4\n[-HKEY_X\\B]\n[HKEY_X\\b]\n"
+                                                 "[HKEY_X\\A]\n\"2\"=-\n\"1\"=\"one\"\n"
+                                                 "\"4\"=dword:4\n"));
+  ASSERT_EQ(store.keys.size(), 3u);
+  EXPECT_EQ(store.keys[0].path, "HKEY_X\\A");
+  EXPECT_EQ(store.keys[1].path, "HKEY_X\\C");
+  EXPECT_EQ(store.keys[2].path, "HKEY_X\\b") << "a key made again comes last, as spelled anew";
+  std::string names;
+  for (const TRegValue& v : store.keys[0].values) names += v.name;
+  EXPECT_EQ(names, "134");
+}
+
 TEST(RegistryText, WrittenStoreReadsBackUnchanged) {
   TRegStore store;
   TRegKey& key = store.OpenKey(kKey);

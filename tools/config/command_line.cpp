@@ -37,6 +37,11 @@ struct TCall {
   }
 };
 
+void PrintNotes(const TCall& call) {
+  for (const std::string& note : SettingNotes(ListSettings(call.places.registryPath)))
+    call.err << "brindlecap-config: note: " << note << "\n";
+}
+
 // A file named on the command line, "-" meaning standard input.
 std::string ReadInput(const TCall& call, const std::string& name) {
   if (name == "-") {
@@ -76,6 +81,7 @@ int Show(const TCall& call) {
              << std::string(type.size() < 9 ? 9 - type.size() : 1, ' ') << SettingDataText(v)
              << "\n";
   }
+  for (const std::string& note : SettingNotes(values)) call.out << "Note: " << note << "\n";
   return kDone;
 }
 
@@ -85,6 +91,7 @@ int Set(const TCall& call) {
   SetSetting(call.places.registryPath, value);
   call.out << value.name << " = " << SettingDataText(value) << " (" << SettingTypeName(value)
            << ")\n";
+  PrintNotes(call);
   return kDone;
 }
 
@@ -92,6 +99,7 @@ int Delete(const TCall& call) {
   call.Expect(1, 1);
   DeleteSetting(call.places.registryPath, call.args[1]);
   call.out << call.args[1] << " deleted\n";
+  PrintNotes(call);
   return kDone;
 }
 
@@ -102,6 +110,7 @@ int Import(const TCall& call) {
   if (rest.size() != 1) throw EUsage("'import' takes one file and, if wanted, --replace");
   ImportSettings(call.places.registryPath, ReadInput(call, rest[0]), replace);
   call.out << (replace ? "store replaced by " : "imported ") << rest[0] << "\n";
+  PrintNotes(call);
   return kDone;
 }
 

@@ -11,6 +11,8 @@ constexpr std::string_view kIntegerSettings[] = {
     "Aktion", "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs",
     "CheckBox_CheckAttach_Other", "CheckBox_SendError"};
 constexpr std::string_view kTextSetting = "Others";
+constexpr std::string_view kGroupSwitches[] = {
+    "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs", "CheckBox_CheckAttach_Other"};
 constexpr std::size_t kMaxTextBinary = 1023;
 
 char LowerAscii(char c) {
@@ -254,6 +256,25 @@ std::string ExportSettings(const std::string& registryPath) {
   } catch (const ERegistryFileError& e) {
     throw EConfigError(e.what());
   }
+}
+
+std::vector<std::string> SettingNotes(const std::vector<TRegValue>& values) {
+  std::vector<std::string> notes;
+  for (std::string_view group : kGroupSwitches) {
+    const TRegValue* longer = nullptr;
+    bool exact = false;
+    for (const TRegValue& v : values) {
+      if (EqualsIgnoreCase(v.name, group))
+        exact = true;
+      else if (v.name.size() > group.size() &&
+               EqualsIgnoreCase(v.name.substr(0, group.size()), group))
+        longer = &v;
+    }
+    if (longer && !exact)
+      notes.push_back(std::string(group) + " is missing, but the name of " + longer->name +
+                      " begins with it, so the proxy turns that group off");
+  }
+  return notes;
 }
 
 std::string SettingTypeName(const TRegValue& value) {

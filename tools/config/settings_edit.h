@@ -42,6 +42,10 @@ void ImportSettings(const std::string& registryPath, std::string_view regText, b
 // The whole store as a REGEDIT4 text.
 std::string ExportSettings(const std::string& registryPath);
 
+// What the proxy will make of the key that is not plain to see: a group switch that is
+// missing while another value's name begins with the switch's name turns that group off.
+std::vector<std::string> SettingNotes(const std::vector<TRegValue>& values);
+
 // For display: the type's word and the data in a readable, unambiguous form.
 std::string SettingTypeName(const TRegValue& value);
 std::string SettingDataText(const TRegValue& value);

@@ -1,5 +1,6 @@
 #include "platform/shell_open.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -33,8 +34,22 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
                              const_cast<char*>(script), const_cast<char*>(program.c_str())};
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  // The proxy blocks its termination signals for its own use; the started program must not
+  // inherit that, nor our terminal: it gets a clean mask and a session of its own.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int s : {SIGTERM, SIGINT, SIGQUIT, SIGPIPE}) sigaddset(&defaults, s);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
   pid_t pid = 0;
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int spawned = posix_spawn(&pid, "/bin/sh", nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (spawned != 0) return false;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return false;

@@ -1,6 +1,7 @@
 #include "platform/shell_open.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ TEST(ShellOpen, RecorderGetsEveryRequestWithTheNameIntact) {
   TOpenRecorder recorder;
   const std::string odd = recorder.Dir() + "/a folder/it's \"quoted\" $HOME \xc3\xa4.txt";
   EXPECT_TRUE(ShellOpen(odd));
+  recorder.WaitForLines(1);  // the recorder runs in the background: one at a time
   EXPECT_TRUE(ShellOpenHelp("/x/tarnhelp.chm", "server.htm"));
   EXPECT_EQ(recorder.WaitForLines(2), odd + "\n/x/tarnhelp.chm::/server.htm\n");
 }
@@ -64,6 +66,24 @@ TEST(ShellOpen, ExecutableIsStartedDirectlyOtherFilesGoToTheDesktop) {
   // The program gets no arguments; the help viewer gets the file alone.
   EXPECT_EQ(text, "tool 0\ndesktop " + (dir / "notes.txt").string() + "\ndesktop " +
                       (dir / "help.chm").string() + "\n");
+}
+
+TEST(ShellOpen, StartedProgramDoesNotInheritBlockedSignals) {
+  TOpenRecorder scratch;
+  fs::path mask = fs::path(scratch.Dir()) / "mask.txt";
+  fs::path probe = fs::path(scratch.Dir()) / "probe";
+  WriteScript(probe, "grep SigBlk /proc/self/status > '" + mask.string() + ".tmp'; mv '" +
+                         mask.string() + ".tmp' '" + mask.string() + "'\n");
+  setenv("BRINDLECAP_OPEN", probe.c_str(), 1);
+  // As the program does at start: termination signals blocked for the loop's own use.
+  sigset_t term, old;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &term, &old);
+  ShellOpen("/any/file");
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  std::string text = WaitForLines(mask, 1);
+  EXPECT_EQ(text, "SigBlk:\t0000000000000000\n");
 }
 
 TEST(ShellOpen, StartedProgramsAreNoChildrenOfOurs) {

@@ -122,7 +122,7 @@ class TCustomWSocket {
   TDataSent OnDataSent;
   TSendData OnSendData;
   TDnsLookupDone OnDnsLookupDone;
-  TNotifyEvent OnError;
+  TSocketNotifyEvent OnError;
   TBgExceptionEvent OnBgException;
 
  protected:

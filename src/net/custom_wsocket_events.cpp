@@ -179,7 +179,7 @@ void TCustomWSocket::FireDnsLookupDone(int error) {
 
 void TCustomWSocket::FireError() {
   if (OnError) {
-    TNotifyEvent handler = OnError;
+    TSocketNotifyEvent handler = OnError;
     handler(this);
   }
 }

@@ -50,7 +50,7 @@ using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, std::uint16_t 
 using TSendData = std::function<void(TCustomWSocket* Sender, std::int32_t BytesSent)>;
 using TChangeState =
     std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
-using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
+using TSocketNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
 using TBgExceptionEvent =
     std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>;
 

@@ -747,7 +747,18 @@ void ReplaceFileAtomically(const std::string& requestedPath, std::string_view co
 }
 
 void SaveRegistryFile(const std::string& path, const TRegStore& store) {
-  ReplaceFileAtomically(path, FormatRegistryStore(store));
+  std::string text = FormatRegistryStore(store);
+  // A name with a line break, or a key outside any root, has no REGEDIT4 form; writing it
+  // would leave a file that every reader rejects, so it is refused before the file is touched.
+  bool readsBack = false;
+  try {
+    readsBack = ParseRegistryStore(text) == store;
+  } catch (const ERegistryParseError&) {
+  }
+  if (!readsBack)
+    throw ERegistryFileError("these settings cannot be written to " + path +
+                             ": a key or value name holds a line break, or a key has no root");
+  ReplaceFileAtomically(path, text);
 }
 
 bool ModifyRegistryFile(const std::string& path, const std::function<bool(TRegStore&)>& change,

@@ -117,7 +117,8 @@ void SetRegistryErrorHook(TRegistryErrorHook hook);
 void ResetRegistryErrorReports();
 
 // Writes the store to a temporary file beside `path` and renames it over `path`, creating the
-// folder when needed. Throws ERegistryFileError; the old file is then left as it was.
+// folder when needed. Throws ERegistryFileError, leaving the old file as it was, also for a
+// store that would not read back as it is (a name with a line break, a key without a root).
 void SaveRegistryFile(const std::string& path, const TRegStore& store);
 
 // Hands a message to the error hook (or standard error), e.g. a failed write of a reader that

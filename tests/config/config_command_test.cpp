@@ -87,6 +87,7 @@ TEST_F(ConfigCommand, RefusedInputLeavesEveryFileAsItWas) {
       {"set", "X", "binary", "1,2"},
       {"set", "X", "binary", "zz"},
       {"set", "", "integer", "1"},
+      {"set", "two\nlines", "integer", "1"},
       {"set", "Aktion", "integer"},
       {"delete", "Missing"},
       {"delete"},

@@ -308,6 +308,19 @@ TEST(RegistryFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(ReadFile(dir / "occupied.reg" / "inside"), "x");
 }
 
+TEST(RegistryFile, StoreWithoutAFileFormIsRefusedBeforeWriting) {
+  TempFolder dir;
+  std::string path = (dir / "registry.reg").string();
+  WriteFile(path, "REGEDIT4\n");
+  TRegStore lineBreak;
+  lineBreak.OpenKey(kKey).SetValue(TRegValue::MakeInteger("two\nlines", 1));
+  EXPECT_THROW(SaveRegistryFile(path, lineBreak), ERegistryFileError);
+  TRegStore noRoot;
+  noRoot.OpenKey("SOFTWARE\\X");
+  EXPECT_THROW(SaveRegistryFile(path, noRoot), ERegistryFileError);
+  EXPECT_EQ(ReadFile(path), "REGEDIT4\n");
+}
+
 TEST(RegistryFile, BrokenFileReadsAsEmptyAndIsReportedOncePerBreakage) {
   TempFolder dir;
   std::string path = (dir / "registry.reg").string();

@@ -161,6 +161,8 @@ std::vector<TRegValue> ListSettings(const std::string& registryPath) {
 
 TRegValue ParseSettingArgument(std::string name, std::string_view type, std::string_view text) {
   if (name.empty()) throw EConfigError("a value needs a name");
+  if (name.find_first_of("\r\n") != std::string::npos)
+    throw EConfigError("a value name cannot hold a line break");
   if (type == "integer" || type == "dword")
     return TRegValue::MakeInteger(std::move(name), ParseIntegerArgument(text));
   if (type == "string") return TRegValue::MakeString(std::move(name), std::string(text));

@@ -98,6 +98,8 @@ TEST_F(ConfigCommand, RefusedInputLeavesEveryFileAsItWas) {
       {"replace-file", "RenameTXT.txt", (folder_ / "withzero.txt").string()},
       {"replace-file", "RenameTXT.txt", (folder_ / "none.txt").string()},
       {"replace-file", "Server.ini", (folder_ / "withzero.txt").string()},
+      {"replace-file", "notice-text", folder_.Path().string()},
+      {"import", folder_.Path().string()},
       {"show-file", "nothing.txt"},
       {"frobnicate"},
       {},

@@ -1,7 +1,7 @@
 #include "config/command_line.h"
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -49,12 +49,7 @@ std::string ReadInput(const TCall& call, const std::string& name) {
     contents << call.in.rdbuf();
     return contents.str();
   }
-  std::ifstream file(name, std::ios::binary);
-  if (!file) throw EConfigError("cannot read " + name);
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  if (file.bad()) throw EConfigError("cannot read " + name);
-  return contents.str();
+  return ReadWholeFile(name);
 }
 
 TProgramText ProgramTextArgument(const std::string& name) {
@@ -139,7 +134,7 @@ int Files(const TCall& call) {
   call.Expect(0, 0);
   for (const TProgramTextInfo& info : ProgramTexts()) {
     std::string path = ProgramTextPath(call.places.programFolder, info.kind);
-    bool present = static_cast<bool>(std::ifstream(path));
+    bool present = std::filesystem::is_regular_file(path);
     call.out << path << (present ? "" : "  (missing)") << "\n    " << info.role << "\n";
   }
   return kDone;

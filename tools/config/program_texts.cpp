@@ -1,7 +1,9 @@
 #include "config/program_texts.h"
 
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "app/program_folder.h"
 #include "config/settings_edit.h"
@@ -77,14 +79,22 @@ std::string CurrentProgramFolder() {
   return ProgramFolder();
 }
 
+std::string ReadWholeFile(const std::string& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) throw EConfigError("cannot read " + path + ": " + std::strerror(errno));
+  std::string contents;
+  char buf[8192];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) contents.append(buf, n);
+  // A folder opens, but reading it fails; it must not pass for an empty file.
+  if (std::ferror(file.get()))
+    throw EConfigError("cannot read " + path + ": " + std::strerror(errno));
+  return contents;
+}
+
 std::string ReadProgramText(const std::string& programFolder, TProgramText kind) {
-  std::string path = ProgramTextPath(programFolder, kind);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EConfigError("cannot read " + path + ": the file is missing or not readable");
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) throw EConfigError("cannot read " + path);
-  return contents.str();
+  return ReadWholeFile(ProgramTextPath(programFolder, kind));
 }
 
 std::vector<std::string> ReplaceProgramText(const std::string& programFolder, TProgramText kind,

@@ -26,6 +26,9 @@ std::string ProgramTextPath(const std::string& programFolder, TProgramText kind)
 // The folder of the running program file.
 std::string CurrentProgramFolder();
 
+// A whole file; EConfigError when it is missing, a folder or cannot be read to its end.
+std::string ReadWholeFile(const std::string& path);
+
 // EConfigError when the file is missing or unreadable.
 std::string ReadProgramText(const std::string& programFolder, TProgramText kind);
 // Checks the new contents (a text file: no zero bytes, at most 1 MiB) and replaces the file

@@ -1,5 +1,7 @@
 #include "mime/mime_decode.h"
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 #include "mime/ascii.h"
@@ -24,7 +26,8 @@ void TMimeDecode::DecodeFromStream(TStream& stream) {
   decoding_ = true;
   StartDecode();
 
-  mime::TLineReader reader(stream, MaxLineLength);
+  // Block lengths are reported as 32-bit numbers, so a line piece must stay well below that.
+  mime::TLineReader reader(stream, std::min<std::size_t>(MaxLineLength, std::size_t{1} << 30));
   std::string_view line;
   bool cut = false;
   while (reader.NextLine(unfold_, line, cut)) ProcessLine(line, cut);
@@ -71,6 +74,16 @@ void TMimeDecode::StartDecode() {
   state_ = TLineState::MessageHeader;
 }
 
+// Counters stop at their largest value: a message of billions of lines must not overflow them.
+std::int32_t TMimeDecode::CountLine() {
+  if (lineCount_ < std::numeric_limits<std::int32_t>::max()) ++lineCount_;
+  return lineCount_;
+}
+
+void TMimeDecode::NextPartIndex() {
+  if (partIndex_ < std::numeric_limits<std::int32_t>::max()) ++partIndex_;
+}
+
 void TMimeDecode::ProcessLine(std::string_view line, bool cut) {
   const bool continuation = previousCut_;
   previousCut_ = cut;
@@ -114,7 +127,7 @@ void TMimeDecode::ProcessMessageHeaderLine(std::string_view line) {
     }
     return;
   }
-  if (++lineCount_ == 1) TriggerHeaderBegin();
+  if (CountLine() == 1) TriggerHeaderBegin();
   DispatchMessageField(line);
   if (msgHeaderLinesBytes_ + line.size() <= MaxHeaderLinesBytes) {
     msgHeaderLinesBytes_ += line.size();
@@ -224,7 +237,7 @@ void TMimeDecode::ProcessPartHeaderLine(std::string_view line) {
   lineText_.assign(line);
   if (line.empty()) {
     if (lineCount_ == 0) {
-      ++partIndex_;
+      NextPartIndex();
       TriggerPartHeaderBegin();
     }
     TriggerPartHeaderEnd();
@@ -234,8 +247,8 @@ void TMimeDecode::ProcessPartHeaderLine(std::string_view line) {
     state_ = TLineState::PartBody;
     return;
   }
-  if (++lineCount_ == 1) {
-    ++partIndex_;
+  if (CountLine() == 1) {
+    NextPartIndex();
     partHeaderBegun_ = true;
     TriggerPartHeaderBegin();
   }
@@ -318,7 +331,7 @@ void TMimeDecode::ProcessPartBodyLine(std::string_view line, bool cut) {
 }
 
 void TMimeDecode::ProcessSinglePartBodyLine(std::string_view line, bool cut) {
-  if (++lineCount_ == 1) TriggerPartBegin();
+  if (CountLine() == 1) TriggerPartBegin();
   DecodeBodyLine(line, msgTransferEncoding_, cut);
 }
 

@@ -23,6 +23,7 @@
 
 #include "platform/string_list.h"
 
+class TComponent;
 class TStream;
 
 class TMimeDecode;
@@ -36,8 +37,9 @@ using TInlineDecodeEnd = std::function<void(TMimeDecode& Sender, const std::stri
 
 class TMimeDecode {
  public:
-  // The owner is only remembered; the decoder needs nothing from it.
-  explicit TMimeDecode(void* owner = nullptr) : owner_(owner) {}
+  // The owner (the window that holds the decoder) is only remembered; the decoder is no part
+  // of the component tree and needs nothing from it.
+  explicit TMimeDecode(TComponent* owner = nullptr) : owner_(owner) {}
   virtual ~TMimeDecode() = default;
   TMimeDecode(const TMimeDecode&) = delete;
   TMimeDecode& operator=(const TMimeDecode&) = delete;
@@ -78,7 +80,7 @@ class TMimeDecode {
   // The header line being processed, unfolded, without its line end.
   const std::string& LineText() const { return lineText_; }
 
-  void* Owner() const { return owner_; }
+  TComponent* Owner() const { return owner_; }
 
   // Not owned. When set, every delivered data block is also appended to it.
   TStream* OutputStream = nullptr;
@@ -125,6 +127,8 @@ class TMimeDecode {
 
   void StartDecode();
   void ProcessLine(std::string_view line, bool cut);
+  std::int32_t CountLine();
+  void NextPartIndex();
   void ProcessMessageHeaderLine(std::string_view line);
   void DispatchMessageField(std::string_view line);
   void ProcessPreambleLine(std::string_view line);
@@ -146,7 +150,7 @@ class TMimeDecode {
   void DecodeUuencodePartLine(std::string_view line);
   bool TakeInlineBlock(const char* data, std::size_t length);
 
-  void* owner_;
+  TComponent* owner_;
   bool decoding_ = false;
 
   std::string msgFrom_, msgTo_, msgSubject_, msgDate_, msgReturnPath_, msgMimeVersion_;

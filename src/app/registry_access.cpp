@@ -1,7 +1,5 @@
 #include "app/registry_access.h"
 
-#include <optional>
-
 #include "platform/registry_file.h"
 
 namespace {
@@ -24,13 +22,14 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-std::optional<TRegValue> LookUp(TRegRoot root, std::string_view keyPath, std::string_view name) {
-  TRegStore store = ReadRegistryForLookup(RegistryFilePath());
+const TRegValue* LookUp(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                        std::string_view name) {
   const TRegKey* key = store.FindKey(KeyPath(root, keyPath));
-  if (!key) return std::nullopt;
-  const TRegValue* value = key->FindValue(name);
-  if (!value) return std::nullopt;
-  return *value;
+  return key ? key->FindValue(name) : nullptr;
+}
+
+TRegStore ReadStore() {
+  return ReadRegistryForLookup(RegistryFilePath());
 }
 
 [[noreturn]] void ThrowDataType(std::string_view name) {
@@ -112,8 +111,8 @@ std::int32_t RegTextToInteger(const std::string& text) {
   return static_cast<std::int32_t>(result);
 }
 
-bool RegValueNameExists(TRegRoot root, std::string_view keyPath, std::string_view name) {
-  TRegStore store = ReadRegistryForLookup(RegistryFilePath());
+bool RegValueNameExists(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                        std::string_view name) {
   const TRegKey* key = store.FindKey(KeyPath(root, keyPath));
   if (!key) return false;
   for (const TRegValue& value : key->values)
@@ -121,13 +120,15 @@ bool RegValueNameExists(TRegRoot root, std::string_view keyPath, std::string_vie
   return false;
 }
 
-std::int32_t RegReadInteger(TRegRoot root, std::string_view keyPath, std::string_view name) {
-  std::optional<TRegValue> value = LookUp(root, keyPath, name);
+std::int32_t RegReadInteger(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                            std::string_view name) {
+  const TRegValue* value = LookUp(store, root, keyPath, name);
   return value ? IntegerOf(*value, name) : 0;
 }
 
-std::string RegReadText(TRegRoot root, std::string_view keyPath, std::string_view name) {
-  std::optional<TRegValue> value = LookUp(root, keyPath, name);
+std::string RegReadText(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                        std::string_view name) {
+  const TRegValue* value = LookUp(store, root, keyPath, name);
   if (!value) return {};
   switch (value->type) {
     case TRegValueType::Integer:
@@ -142,6 +143,18 @@ std::string RegReadText(TRegRoot root, std::string_view keyPath, std::string_vie
       break;
   }
   ThrowDataType(name);
+}
+
+bool RegValueNameExists(TRegRoot root, std::string_view keyPath, std::string_view name) {
+  return RegValueNameExists(ReadStore(), root, keyPath, name);
+}
+
+std::int32_t RegReadInteger(TRegRoot root, std::string_view keyPath, std::string_view name) {
+  return RegReadInteger(ReadStore(), root, keyPath, name);
+}
+
+std::string RegReadText(TRegRoot root, std::string_view keyPath, std::string_view name) {
+  return RegReadText(ReadStore(), root, keyPath, name);
 }
 
 bool RegWriteInteger(TRegRoot root, std::string_view keyPath, std::string_view name,

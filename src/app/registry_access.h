@@ -55,6 +55,16 @@ std::string RegReadText(TRegRoot root, std::string_view keyPath, std::string_vie
 bool RegWriteInteger(TRegRoot root, std::string_view keyPath, std::string_view name,
                      std::int32_t value);
 
+struct TRegStore;
+// The same rules applied to a store already loaded, for a caller that reads several values of
+// one state of the file (the configuration program's view of what the proxy will do).
+bool RegValueNameExists(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                        std::string_view name);
+std::int32_t RegReadInteger(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                            std::string_view name);
+std::string RegReadText(const TRegStore& store, TRegRoot root, std::string_view keyPath,
+                        std::string_view name);
+
 // The text form of an integer and the conversion back, as the routines above use them.
 std::string RegIntegerText(std::int32_t value);
 std::int32_t RegTextToInteger(const std::string& text);  // ERegConvertError

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "config/policy_settings.h"
 #include "config/program_texts.h"
 #include "config/settings_edit.h"
 
@@ -77,6 +78,12 @@ int Show(const TCall& call) {
              << "\n";
   }
   for (const std::string& note : SettingNotes(values)) call.out << "Note: " << note << "\n";
+  return kDone;
+}
+
+int Policy(const TCall& call) {
+  call.Expect(0, 0);
+  call.out << DescribePolicy(ReadPolicySettings(call.places.registryPath));
   return kDone;
 }
 
@@ -168,6 +175,7 @@ struct TCommand {
 
 constexpr TCommand kCommands[] = {
     {"show", Show},
+    {"policy", Policy},
     {"set", Set},
     {"delete", Delete},
     {"import", Import},
@@ -191,6 +199,7 @@ reads them afresh for every mail check. Refused input changes nothing.
 
 Settings (key HKEY_LOCAL_MACHINE\SOFTWARE\Oskendar\Brindlecap):
   show                      list the key's values with their types
+  policy                    say what the proxy will do with these settings
   set NAME TYPE VALUE       set a value; TYPE is one of
                               integer  decimal (-2147483648 .. 4294967295) or 0x hexadecimal
                               string   the text as given

@@ -37,8 +37,17 @@ TCustomWSocket::~TCustomWSocket() {
     CancelLookup();
   } catch (...) {
   }
-  // No OnSessionClosed while being destroyed; errors of the close cannot be reported to anyone.
+  // No event fires while the object is destroyed: the handlers' owners may be gone already.
+  OnSessionAvailable = nullptr;
+  OnSessionConnected = nullptr;
+  OnSessionClosed = nullptr;
+  OnChangeState = nullptr;
+  OnDataAvailable = nullptr;
+  OnDataSent = nullptr;
+  OnSendData = nullptr;
+  OnDnsLookupDone = nullptr;
   OnError = nullptr;
+  OnBgException = nullptr;
   if (state_ != wsClosed) {
     try {
       Close();

@@ -278,8 +278,12 @@ TSocket SockAccept(TSocket s, void* addr, std::size_t* addrLen) {
 }
 
 namespace {
-int SendResult(TSocket s, ssize_t n, int err) {
-  if (n >= 0) return static_cast<int>(n);
+int SendResult(TSocket s, ssize_t n, std::size_t len, int err) {
+  if (n >= 0) {
+    // The system took only part: the rest waits for room exactly as after a "would block".
+    if (static_cast<std::size_t>(n) < len) Rearm(s, &TSelectState::writeArmed);
+    return static_cast<int>(n);
+  }
   if (err == EAGAIN || err == EWOULDBLOCK || err == ENOBUFS) {
     Rearm(s, &TSelectState::writeArmed);
     wsa::SetLastError(wsa::kWouldBlock);
@@ -307,14 +311,14 @@ int OsSendFlags(int flags) {
 
 int SockSend(TSocket s, const void* data, std::size_t len, int flags) {
   ssize_t n = send(s, data, len, OsSendFlags(flags));
-  return SendResult(s, n, errno);
+  return SendResult(s, n, len, errno);
 }
 
 int SockSendTo(TSocket s, const void* data, std::size_t len, int flags, const void* addr,
                std::size_t addrLen) {
   ssize_t n = sendto(s, data, len, OsSendFlags(flags), static_cast<const sockaddr*>(addr),
                      static_cast<socklen_t>(addrLen));
-  return SendResult(s, n, errno);
+  return SendResult(s, n, len, errno);
 }
 
 int SockRecv(TSocket s, void* buffer, std::size_t len, int flags) {

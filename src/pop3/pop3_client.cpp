@@ -182,11 +182,12 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
     receive_.ForceLineEnd();
   }
 
-  std::string line;
   bool complete = true;
-  while (receive_.Length() > 0 && receive_.TakeLine(line, complete)) {
-    continuesPiece_ = !lastResponseComplete_;
-    lastResponse_ = std::move(line);
+  for (;;) {
+    bool previousComplete = lastResponseComplete_;
+    // Taken straight into LastResponse, whose storage is reused from line to line.
+    if (receive_.Length() == 0 || !receive_.TakeLine(lastResponse_, complete)) break;
+    continuesPiece_ = !previousComplete;
     lastResponseComplete_ = complete;
     NotifyResponse(lastResponse_);
 

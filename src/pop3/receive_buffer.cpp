@@ -3,9 +3,17 @@
 #include <cstring>
 
 void TPop3ReceiveBuffer::Clear() {
+  start_ = 0;
   length_ = 0;
   forced_ = false;
   data_[0] = 0;
+}
+
+void TPop3ReceiveBuffer::Compact() {
+  if (start_ == 0) return;
+  std::memmove(data_, data_ + start_, std::size_t(length_ - start_) + 1);  // with the zero
+  length_ -= start_;
+  start_ = 0;
 }
 
 void TPop3ReceiveBuffer::Commit(int count) {
@@ -16,6 +24,7 @@ void TPop3ReceiveBuffer::Commit(int count) {
 }
 
 void TPop3ReceiveBuffer::ForceLineEnd() {
+  Compact();
   if (length_ < kMaxHeld) return;
   data_[kMaxHeld] = '\r';
   data_[kMaxHeld + 1] = '\n';
@@ -25,7 +34,7 @@ void TPop3ReceiveBuffer::ForceLineEnd() {
 }
 
 bool TPop3ReceiveBuffer::TakeLine(std::string& line, bool& complete) {
-  const char* start = data_;
+  const char* start = data_ + start_;
   const char* end = data_ + length_;
   const char* cr = start;
   for (;;) {
@@ -36,10 +45,14 @@ bool TPop3ReceiveBuffer::TakeLine(std::string& line, bool& complete) {
   }
   int lineLength = int(cr - start);
   line.assign(start, std::size_t(lineLength));
-  complete = !(forced_ && lineLength == kMaxHeld);
+  // Our own line end sits right after a full buffer, so only a piece starting at the front
+  // can be the forced one.
+  complete = !(forced_ && start_ == 0 && lineLength == kMaxHeld);
   if (!complete) forced_ = false;
-  int rest = length_ - lineLength - 2;
-  std::memmove(data_, cr + 2, std::size_t(rest) + 1);  // with the terminating zero
-  length_ = rest;
+  start_ += lineLength + 2;
+  if (start_ == length_) {
+    start_ = length_ = 0;
+    data_[0] = 0;
+  }
   return true;
 }

@@ -14,11 +14,15 @@ class TPop3ReceiveBuffer {
   TPop3ReceiveBuffer() { Clear(); }
 
   void Clear();
-  int Length() const { return length_; }
+  int Length() const { return length_ - start_; }
   // Free space for the next read; 0 or less means 4093 bytes without a line end are held.
-  int Room() const { return kMaxHeld - length_; }
-  char* WritePosition() { return data_ + length_; }
-  // Accounts for `count` bytes written at WritePosition().
+  int Room() const { return kMaxHeld - Length(); }
+  // Where the next read goes, right after the bytes held (which are moved to the front).
+  char* WritePosition() {
+    Compact();
+    return data_ + length_;
+  }
+  // Accounts for `count` bytes written at the pointer WritePosition() returned.
   void Commit(int count);
   // Ends the held bytes with a CR LF of our own, so the full buffer goes out as one piece.
   void ForceLineEnd();
@@ -28,7 +32,12 @@ class TPop3ReceiveBuffer {
   bool TakeLine(std::string& line, bool& complete);
 
  private:
+  // Lines are taken by advancing start_; the rest moves to the front once per read rather
+  // than once per line.
+  void Compact();
+
   char data_[kSize];
+  int start_ = 0;
   int length_ = 0;
   bool forced_ = false;  // the CR LF at kMaxHeld is ours, not the server's
 };

@@ -8,12 +8,19 @@ void TSyncPop3Cli::RestartDeadline() {
 
 void TSyncPop3Cli::NotifyResponse(const std::string& msg) {
   TPop3Cli::NotifyResponse(msg);
-  if (timeout_ > 0) RestartDeadline();
+  // Noted here and turned into a new deadline by the wait's next pass: reading the clock once
+  // per pass instead of once per line keeps long transfers cheap.
+  if (timeout_ > 0) lineSeen_ = true;
 }
 
 bool TSyncPop3Cli::WaitForCompletion() {
   RestartDeadline();
+  lineSeen_ = false;
   for (;;) {
+    if (lineSeen_) {
+      lineSeen_ = false;
+      RestartDeadline();
+    }
     if (state_ == pop3Idle) {
       // A request ended by a lost session or an Abort from elsewhere may leave ErrorCode at 0
       // from an earlier positive line; its completion's error still makes it a failure.

@@ -51,4 +51,5 @@ class TSyncPop3Cli : public TPop3Cli {
   std::int32_t timeout_ = 15;
   bool multiThreaded_ = false;
   std::uint32_t deadline_ = 0;
+  bool lineSeen_ = false;  // a line arrived since the deadline was last set
 };

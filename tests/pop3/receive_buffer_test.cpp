@@ -58,6 +58,12 @@ TEST(ReceiveBuffer, LineSplitOverReadsAndSeveralLinesInOneRead) {
   EXPECT_EQ(f.lines[3], "");
   EXPECT_EQ(f.buffer.Length(), 4);
   for (bool c : f.complete) EXPECT_TRUE(c);
+  // The held rest joins the next read.
+  f.Event(" of it\r\nx");
+  ASSERT_EQ(f.lines.size(), 5u);
+  EXPECT_EQ(f.lines[4], "rest of it");
+  EXPECT_EQ(f.buffer.Length(), 1);
+  EXPECT_EQ(f.buffer.Room(), 4092);
 }
 
 TEST(ReceiveBuffer, LoneCrOrLfEndsNothing) {

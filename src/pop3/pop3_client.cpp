@@ -33,7 +33,12 @@ TCustomPop3Cli::TCustomPop3Cli() {
 }
 
 TCustomPop3Cli::~TCustomPop3Cli() {
-  // The socket goes first: its handlers point at this client.
+  // The socket goes first: its handlers point at this client, so they are cleared before
+  // its destruction closes the session or cancels a lookup.
+  socket_->OnDnsLookupDone = nullptr;
+  socket_->OnSessionConnected = nullptr;
+  socket_->OnDataAvailable = nullptr;
+  socket_->OnSessionClosed = nullptr;
   socket_.reset();
   if (notifyWindow_ != 0) TMessageLoop::Current().ReleaseTarget(notifyWindow_);
 }

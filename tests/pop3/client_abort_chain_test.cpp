@@ -2,6 +2,8 @@
 // the next command.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/message_loop.h"
 #include "pop3/pop3_client.h"
 #include "pop3_test_support.h"
@@ -312,5 +314,31 @@ TEST(Pop3Completion, DeliveredInsideTheNextCommandCarriesItsRequestType) {
   c.Wait(3);
   EXPECT_EQ(c.rec.done[2], std::make_pair(pop3Noop, std::uint16_t(0)));
   c.client.Abort();
+  EXPECT_TRUE(server.Finish().empty());
+}
+
+TEST(Pop3Lifetime, DestroyedWhileRequestsRunReportsNothingLater) {
+  S server;
+  server.Play({S::Send("+OK hi\r\n"), S::Expect("USER u"), S::AwaitClose()});
+  int reports = 0;
+  {
+    auto c = std::make_unique<Client>(server.Port());
+    c->client.OnRequestDone = [&](TCustomPop3Cli*, TPop3Request, std::uint16_t) { ++reports; };
+    c->client.Connect();
+    ASSERT_TRUE(PumpUntil([&] { return reports == 1; }));
+    c->client.User();
+  }
+  {
+    auto c = std::make_unique<Client>("110", "localhost");
+    c->client.OnRequestDone = [&](TCustomPop3Cli*, TPop3Request, std::uint16_t) { ++reports; };
+    c->client.Connect();  // lookup pending
+  }
+  {
+    auto c = std::make_unique<Client>("110", "localhost");
+    c->client.OnRequestDone = [&](TCustomPop3Cli*, TPop3Request, std::uint16_t) { ++reports; };
+    c->client.Quit();  // completion queued
+  }
+  PumpFor(100);
+  EXPECT_EQ(reports, 1);
   EXPECT_TRUE(server.Finish().empty());
 }

@@ -149,6 +149,9 @@ void OnReady(TSocket s, std::uint32_t events) {
         // The one write notification that follows a completed connect.
         Post(st, s, FD_WRITE, 0);
         st.writeArmed = false;
+      } else {
+        // A connection that never existed cannot close: the connect error says it all.
+        st.closePosted = true;
       }
     }
   } else if (st.listening) {

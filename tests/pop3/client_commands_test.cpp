@@ -366,3 +366,39 @@ TEST(Pop3Commands, PasswordWithTrailingSpaceIsTrimmedForPassOnly) {
   client.Abort();
   EXPECT_TRUE(server.Finish().empty());
 }
+
+TEST(Pop3Commands, GarbageRepliesEndEveryRequestWithoutHarm) {
+  // Random bytes with stray CRs, LFs, zeros and dots, in odd-sized pieces: each request must
+  // still end exactly once, with success or the session-closed error.
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  for (int round = 0; round < 8; ++round) {
+    std::string junk;
+    std::size_t size = 2000 + next() % 20000;
+    static const char kAlphabet[] = {'\r', '\n', '.', '\0', '+', '-', 'a', ' ', '\t', char(0xff)};
+    for (std::size_t i = 0; i < size; ++i) junk.push_back(kAlphabet[next() % sizeof kAlphabet]);
+    S server;
+    server.Play({S::Send("+OK hi\r\n"), S::Expect("USER u"), S::Send("+OK\r\n"),
+                 S::Expect("PASS p"), S::Send("+OK\r\n"), S::Expect("RETR 1"),
+                 S::SendSlowly("+OK\r\n" + junk, int(1 + next() % 5000), 1), S::Close()});
+    TPop3Cli client;
+    Pop3Recorder rec;
+    rec.Attach(client);
+    client.SetHost("127.0.0.1");
+    client.SetPort(server.Port());
+    client.SetUserName("u");
+    client.SetPassWord("p");
+    client.Open();
+    ASSERT_TRUE(PumpUntil([&] { return rec.done.size() == 1; }));
+    ASSERT_EQ(rec.done[0].second, 0);
+    client.SetMsgNum(1);
+    client.Retr();
+    ASSERT_TRUE(PumpUntil([&] { return !client.Connected() && client.State() == pop3Idle; }))
+        << "round " << round;
+    PumpFor(10);
+    ASSERT_EQ(rec.done.size(), 2u) << "round " << round;
+    EXPECT_EQ(rec.done[1].first, pop3Retr);
+    EXPECT_TRUE(rec.done[1].second == 0 || rec.done[1].second == 10004) << rec.done[1].second;
+    EXPECT_TRUE(server.Finish().empty());
+  }
+}

@@ -40,16 +40,22 @@ void DeleteFile(const std::string& path) {
   std::remove(path.c_str());
 }
 
+// Where the step pauses: the rename around reloading the content, the notice around writing
+// it out.
+enum class TWorkFilePauses { AroundReload, AroundFirstWrite };
+
 // The content goes out to the working file and is read back from it, rewritten in between,
 // and only a complete round trip replaces the entry's content.
 template <typename Rewrite>
 bool RewriteThroughWorkFile(TNachricht& entry, const std::string& workFile, std::string& error,
-                            Rewrite rewrite) {
+                            TWorkFilePauses pauses, Rewrite rewrite) {
+  const std::uint32_t firstWritePause = pauses == TWorkFilePauses::AroundFirstWrite ? 10 : 0;
+  const std::uint32_t reloadPause = pauses == TWorkFilePauses::AroundReload ? 10 : 0;
   DeleteFile(workFile);
-  Sleep(10);
+  Sleep(firstWritePause);
   std::string text;
   const bool written = WriteWholeFile(workFile, entry.Content.DataString(), error);
-  Sleep(10);
+  Sleep(firstWritePause);
   if (!written || !ReadWholeFile(workFile, text, error)) {
     DeleteFile(workFile);
     return false;
@@ -72,9 +78,9 @@ bool RewriteThroughWorkFile(TNachricht& entry, const std::string& workFile, std:
     return false;
   }
   entry.Content.Clear();
-  Sleep(10);
+  Sleep(reloadPause);
   entry.Content.LoadFromStream(reloaded);
-  Sleep(10);
+  Sleep(reloadPause);
   DeleteFile(workFile);
   return true;
 }
@@ -89,10 +95,11 @@ std::optional<std::vector<std::string>> ReadNotice(const std::string& path, std:
 
 bool RenameAttachment(TNachricht& entry, std::string_view name, const std::string& workFile,
                       std::string& error) {
-  return RewriteThroughWorkFile(entry, workFile, error, [&](std::vector<std::string>& lines) {
-    RenameAttachmentLines(lines, name);
-    return true;
-  });
+  return RewriteThroughWorkFile(entry, workFile, error, TWorkFilePauses::AroundReload,
+                                [&](std::vector<std::string>& lines) {
+                                  RenameAttachmentLines(lines, name);
+                                  return true;
+                                });
 }
 
 bool InsertNotice(TNachricht& entry, const std::string& textNoticePath,
@@ -103,12 +110,14 @@ bool InsertNotice(TNachricht& entry, const std::string& textNoticePath,
   std::string textError, htmlError;
   const auto textNotice = ReadNotice(textNoticePath, textError);
   const auto htmlNotice = ReadNotice(htmlNoticePath, htmlError);
-  return RewriteThroughWorkFile(entry, workFile, error, [&](std::vector<std::string>& lines) {
-    const auto inserted = InsertNoticeLines(lines, textNotice, htmlNotice);
-    if (inserted) return true;
-    error = !textNotice ? textError : htmlError;
-    return false;
-  });
+  return RewriteThroughWorkFile(entry, workFile, error, TWorkFilePauses::AroundFirstWrite,
+                                [&](std::vector<std::string>& lines) {
+                                  const auto inserted =
+                                      InsertNoticeLines(lines, textNotice, htmlNotice);
+                                  if (inserted) return true;
+                                  error = !textNotice ? textError : htmlError;
+                                  return false;
+                                });
 }
 
 TReportResult SendReport(std::string_view fromHeader, std::string_view subjectHeader,

@@ -5,11 +5,15 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <atomic>
+
 #include "platform/application.h"
 #include "platform/socket_errors.h"
 
 namespace {
-int instanceCount = 0;
+// Atomic although every socket of the program lives on the main thread: a socket on another
+// thread's loop must not tear the count.
+std::atomic<int> instanceCount{0};
 
 std::string Trim(const std::string& s) {
   std::size_t b = 0, e = s.size();
@@ -88,7 +92,7 @@ void TCustomWSocket::ResetToDefaults() {
   proto_ = 6;
   protoStr_ = "tcp";
   socketType_ = 1;
-  localPortStr_ = "0";
+  localPortStr_.assign(1, '0');  // not from a literal: GCC 12 warns falsely (-Wrestrict)
   localAddr_ = "0.0.0.0";
   lingerOnOff_ = wsLingerOn;
   lingerTimeout_ = 0;

@@ -48,7 +48,10 @@ void TCustomWSocket::Listen() {
     return;
   }
   closeInvoked_ = false;
-  if (socketType_ == 2 && reuseAddr_) {
+  // Linux refuses to bind a stream port again while a connection accepted on it winds down
+  // (TIME_WAIT after the proxy's own close). Address reuse lifts only that; a second listener
+  // on the same port is still refused.
+  if (reuseAddr_ && (socketType_ == 2 || socketType_ == 1)) {
     int on = 1;
     if (SockSetOption(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
       ReportSocketError("setsockopt(SO_REUSEADDR)");

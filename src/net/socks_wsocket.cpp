@@ -37,7 +37,7 @@ void TCustomSocksWSocket::ResetToDefaults() {
   socksPort_.clear();
   socksServerAssigned_ = false;
   socksPortAssigned_ = false;
-  socksLevel_ = "5";
+  socksLevel_.assign(1, '5');  // not from a literal: GCC 12 warns falsely (-Wrestrict)
   socksRcvdCnt_ = 0;
   socksLeftoverCnt_ = 0;
   socksLeftoverPos_ = 0;

@@ -118,8 +118,18 @@ void Update(TSocket s) {
     loop.WatchFd(s, want, [s](std::uint32_t events) { OnReady(s, events); });
     st.watched = true;
     st.interest = want;
-  } else if (want != st.interest) {
+  } else if ((want & ~st.interest) != 0) {
+    // Interest is added at once but dropped only lazily (see OnReady): a notification is
+    // usually consumed before the next poll, and then the poller is not touched at all.
     loop.ChangeFd(s, want);
+    st.interest = want;
+  }
+}
+
+void DropStaleInterest(TSocket s, TSelectState& st) {
+  std::uint32_t want = WantedInterest(st);
+  if (st.watched && want != st.interest) {
+    TMessageLoop::Current().ChangeFd(s, want);
     st.interest = want;
   }
 }
@@ -163,8 +173,13 @@ void OnReady(TSocket s, std::uint32_t events) {
   } else {
     if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLERR | EPOLLHUP)) && st.readArmed &&
         !st.closePosted) {
+      // Readable without any sign of an end means data; only an end needs a closer look.
+      const bool ending = events & (EPOLLRDHUP | EPOLLERR | EPOLLHUP);
       int ready = 0;
-      if (ioctl(s, FIONREAD, &ready) != 0) ready = 0;
+      if (!ending || !st.stream)
+        ready = (events & EPOLLIN) ? 1 : 0;
+      else if (ioctl(s, FIONREAD, &ready) != 0)
+        ready = 0;
       if (ready > 0 || (!st.stream && (events & EPOLLIN))) {
         st.readArmed = false;
         Post(st, s, FD_READ, 0);
@@ -184,7 +199,15 @@ void OnReady(TSocket s, std::uint32_t events) {
       posted = true;
     }
   }
-  if (hangUp && !posted) st.hangUpParked = true;
+  if (!posted) {
+    // Readiness nobody is waiting for: stop asking, so that it cannot repeat.
+    if (hangUp) st.hangUpParked = true;
+    if (st.hangUpParked)
+      Update(s);
+    else
+      DropStaleInterest(s, st);
+    return;
+  }
   Update(s);
 }
 

@@ -10,6 +10,15 @@
 
 using mime::THeaderTokenReader;
 
+namespace {
+
+template <class... TTexts>
+void ClearTexts(TTexts&... texts) {
+  (texts.clear(), ...);
+}
+
+}  // namespace
+
 void TMimeDecode::DecodeFromStream(TStream& stream) {
   if (decoding_) throw std::logic_error("TMimeDecode: DecodeFromStream called during a decode");
   // Whatever ends the decode, the working memory goes with it.
@@ -35,29 +44,11 @@ void TMimeDecode::DecodeFromStream(TStream& stream) {
 }
 
 void TMimeDecode::StartDecode() {
-  for (std::string* s : {&msgFrom_,
-                         &msgTo_,
-                         &msgSubject_,
-                         &msgDate_,
-                         &msgReturnPath_,
-                         &msgMimeVersion_,
-                         &msgContentType_,
-                         &msgCharset_,
-                         &msgTypeName_,
-                         &msgTransferEncoding_,
-                         &msgDisposition_,
-                         &msgFileName_,
-                         &boundaryText_,
-                         &partType_,
-                         &partTypeName_,
-                         &partCharsetName_,
-                         &partTransferEncoding_,
-                         &partDispositionType_,
-                         &partFile_,
-                         &partId_,
-                         &lineText_,
-                         &inlineFileName_})
-    s->clear();
+  ClearTexts(msgFrom_, msgTo_, msgSubject_, msgDate_, msgReturnPath_, msgMimeVersion_,
+             msgContentType_, msgCharset_, msgTypeName_, msgTransferEncoding_, msgDisposition_,
+             msgFileName_, boundaryText_);
+  ClearTexts(partType_, partTypeName_, partCharsetName_, partTransferEncoding_,
+             partDispositionType_, partFile_, partId_, lineText_, inlineFileName_);
   msgHeaderLines_.Clear();
   msgHeaderLinesBytes_ = 0;
   multipart_ = false;
@@ -67,7 +58,6 @@ void TMimeDecode::StartDecode() {
   partIndex_ = 0;
   lineCount_ = 0;
   unfold_ = true;
-  partHeaderBegun_ = false;
   partBodyBegun_ = false;
   inlineBlock_ = false;
   previousCut_ = false;
@@ -223,13 +213,11 @@ void TMimeDecode::EndPart() {
   partBodyBegun_ = false;
   TriggerPartEnd();
   // The charset is cleared with the rest, so a part never reports another part's charset.
-  for (std::string* s : {&partType_, &partTypeName_, &partCharsetName_, &partTransferEncoding_,
-                         &partDispositionType_, &partId_, &partFile_})
-    s->clear();
+  ClearTexts(partType_, partTypeName_, partCharsetName_, partTransferEncoding_,
+             partDispositionType_, partId_, partFile_);
   unfold_ = true;
   lineCount_ = 0;
   inlineBlock_ = false;
-  partHeaderBegun_ = false;
   state_ = TLineState::PartHeader;
 }
 
@@ -249,7 +237,6 @@ void TMimeDecode::ProcessPartHeaderLine(std::string_view line) {
   }
   if (CountLine() == 1) {
     NextPartIndex();
-    partHeaderBegun_ = true;
     TriggerPartHeaderBegin();
   }
   if (line[0] == '\t' || line[0] == ' ') {

@@ -170,7 +170,6 @@ class TMimeDecode {
 
   TLineState state_ = TLineState::MessageHeader;
   std::int32_t lineCount_ = 0;
-  bool partHeaderBegun_ = false;
   bool partBodyBegun_ = false;
   bool unfold_ = false;
   bool previousCut_ = false;

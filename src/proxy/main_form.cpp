@@ -70,6 +70,7 @@ TFormVazireRevivo::TFormVazireRevivo(TComponent* owner) : TForm(owner) {
   Timer_TimeOut = NewComponent<TTimer>(this, "Timer_TimeOut");
   Timer_TimeOut->SetEnabled(false);
   Timer_TimeOut->SetInterval(58000);
+  CreateServiceComponents();
 
   HelpRouter1 = NewComponent<THelpRouter>(this, "HelpRouter1");
   HelpRouter1->HelpType = THelpRouter::THelpType::Html;

@@ -4,16 +4,21 @@
 // component; the service parts hook their actions into the handlers declared here.
 
 #include <array>
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
+#include "net/wsocket.h"
 #include "platform/forms.h"
+#include "pop3/sync_pop3_client.h"
 #include "proxy/help_components.h"
 
 class TFormVazireRevivo : public TForm {
  public:
   // Builds every control and then runs FormCreate, as the window's creation does.
   explicit TFormVazireRevivo(TComponent* owner = nullptr);
+  ~TFormVazireRevivo() override;
 
   // Header band and header lines.
   TGradientBand* Gradient_Header;
@@ -82,6 +87,53 @@ class TFormVazireRevivo : public TForm {
   // The user pressed Cancel; stays set until the Reset action or QUIT clears it.
   bool AbortRequested = false;
 
+  // --- Local service and upstream session ---
+  // The mail program's socket: it listens, then adopts the one accepted connection.
+  std::unique_ptr<TWSocket> WSocket1;
+  // The client toward the real server; the proxy starts its requests and waits itself.
+  std::unique_ptr<TSyncPop3Cli> Pop3Cli1;
+  // Taken from USER and PASS; the password's length masks the trace.
+  std::string UpstreamHost;
+  std::string UpstreamUser;
+  std::string UpstreamPassword;
+  // The last line the client reported, or the text a wait ended with.
+  std::string LastReply;
+  bool RequestFinished = false;
+  // Upstream LIST lines are still expected.
+  bool ListingPending = false;
+  // An upstream RETR runs: the mail program's input is held back meanwhile.
+  bool RetrievePending = false;
+  // A server that answered QUIT but keeps its session open is dropped after this long.
+  std::uint32_t QuitCloseLimitMs = 10000;
+
+  void WSocketServer1SessionAvailable(TCustomWSocket* Sender, std::uint16_t Error);
+  void WSocketServer1DataAvailable(TCustomWSocket* Sender, std::uint16_t Error);
+  void WSocket1SessionClosed(TCustomWSocket* Sender, std::uint16_t Error);
+  void WSocketServer1Error(TCustomWSocket* Sender);
+  // Runs the handler of one received command. An error raised while it runs ends the command
+  // with an "-ERR" reply; the connection stays open.
+  void DispatchCommand(const std::string& Text);
+  // Returns once everything queued on the socket has been handed to the system.
+  void WaitUntilSent(TWSocket* Socket);
+
+  void HandleUser(TWSocket* Socket, const std::string& Text);
+  void HandlePass(TWSocket* Socket, const std::string& Text);
+  void HandleQuit(TWSocket* Socket, const std::string& Text);
+  // Waits for the outcome of the request just started; LastReply then holds it.
+  void AwaitReply();
+  // Waits until the client has no request in progress (bounded, see QuitCloseLimitMs).
+  void AwaitIdle();
+
+  void Pop3Cli1Response(TCustomPop3Cli* Sender, const std::string& Msg);
+  void Pop3Cli1RequestDone(TCustomPop3Cli* Sender, TPop3Request RqType, std::uint16_t Error);
+  void Pop3Cli1Display(TCustomPop3Cli* Sender, const std::string& Msg);
+  void Pop3Cli1SessionConnected(TCustomPop3Cli* Sender, std::uint16_t Error);
+  void Pop3Cli1SessionClosed(TCustomPop3Cli* Sender, std::uint16_t Error);
+
+  // Adds a group of result lines (texts by id) followed by the line of dashes, and shows it.
+  void AddResultGroup(std::initializer_list<int> TextIds);
+  // --- end of local service and upstream session ---
+
   // Window events.
   void FormCreate();
   void FormClose(TCloseAction& action);
@@ -141,4 +193,15 @@ class TFormVazireRevivo : public TForm {
   void CreateStepRows();
   void CreateTray();
   void ConnectHandlers();
+  void CreateServiceComponents();
+  // Hands input held back during a download to DispatchCommand, once no command runs.
+  void DispatchHeldInput();
+  void ScheduleHeldInput();
+
+  // Commands being handled right now (a command can arrive while another one waits).
+  int commandDepth_ = 0;
+  // What the mail program sent while its input was held back, in arrival order.
+  std::string heldInput_;
+  bool heldInputScheduled_ = false;
+  TNotifyTarget serviceTarget_ = 0;
 };

@@ -1,7 +1,36 @@
+#include "inspection/message_store.h"
+#include "platform/message_loop.h"
 #include "proxy/main_form.h"
+#include "proxy/service_ports.h"
 
+// (Re)starts the service. The pauses let a dropped peer and the system settle before the
+// port is bound again; they are sleeps, nothing is dispatched during them.
 void TFormVazireRevivo::Button_RESETClick() {
+  Pop3Cli1->Abort();
+  Sleep(10);
+  // Runs WSocket1SessionClosed when a session or the listening socket was open.
+  WSocket1->Abort();
+  Sleep(10);
   AbortRequested = false;
+  ListingPending = false;
+  RetrievePending = false;
+  CurrentMessage = 0;
+  heldInput_.clear();
+  Pop3Cli1->SetMsgNum(0);
+  Pop3Cli1->ClearErrorMessage();
+  Sleep(50);
+  WSocket1->Close();
+  Sleep(50);
   ResetDisplay();
+  UpstreamHost.clear();
+  UpstreamUser.clear();
+  UpstreamPassword.clear();
+  // A close leaves both unassigned, so they are set again before every Listen.
+  WSocket1->SetPort(LocalServicePort());
+  WSocket1->SetAddr("localhost");
+  WSocket1->SetSendBlockSize(32768);
+  Pop3Cli1->Socket()->SetSendBlockSize(32768);
+  Sleep(50);
   Memo_LOG->Lines().Add("My Server (re)started. Awaiting connection.");
+  WSocket1->Listen();
 }

@@ -11,7 +11,6 @@ std::string PortFromEnvironment(const char* name, const std::string& fallback) {
     number = number * 10 + (*p - '0');
     if (number > 65535) return fallback;
   }
-  if (number < 1) return fallback;
   return std::to_string(number);
 }
 

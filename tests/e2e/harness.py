@@ -85,12 +85,28 @@ def wait_for_port(host, port, timeout=10.0):
     raise HarnessError("nothing listens on %s:%d after %.0f s" % (host, port, timeout))
 
 
-def port_is_listening(host, port):
-    try:
-        with socket.create_connection((host, port), timeout=1.0):
-            return True
-    except OSError:
-        return False
+def port_is_listening(port):
+    """Whether a socket of this network namespace listens on the TCP port. Looks it up in
+    /proc instead of connecting, since the proxy takes any connection as its one session."""
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with contextlib.suppress(OSError):
+            with open(table) as f:
+                next(f)
+                for row in f:
+                    fields = row.split()
+                    local, state = fields[1], fields[3]
+                    if state == "0A" and int(local.rsplit(":", 1)[1], 16) == port:
+                        return True
+    return False
+
+
+def wait_for_listening(port, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if port_is_listening(port):
+            return
+        time.sleep(0.02)
+    raise HarnessError("nothing listens on port %d after %.0f s" % (port, timeout))
 
 
 def crlf(text):
@@ -346,7 +362,7 @@ class Proxy:
         self._reader.start()
         if wait:
             self.wait_for_log("Awaiting connection.", timeout=15.0)
-            wait_for_port("127.0.0.1", self.listen_port, timeout=5.0)
+            wait_for_listening(self.listen_port, timeout=5.0)
         return self
 
     def _read_output(self):
@@ -381,6 +397,11 @@ class Proxy:
                     raise HarnessError("log line %r not seen within %.0f s; log:\n%s" %
                                        (text, timeout, "\n".join(self._lines)))
                 self._lines_lock.wait(min(left, 0.2))
+
+    def wait_until_listening(self, after=0, timeout=15.0):
+        """Waits until the service (re)started after log line `after` and listens again."""
+        self.wait_for_log("Awaiting connection.", timeout=timeout, after=after)
+        wait_for_listening(self.listen_port, timeout=5.0)
 
     def running(self):
         return self.proc is not None and self.proc.poll() is None

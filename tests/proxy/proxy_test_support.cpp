@@ -248,9 +248,11 @@ TScriptedPeer& TScriptedPeer::Reset() {
 TScriptedPeer& TScriptedPeer::Gate(int n) {
   return Do([this, n](TPeerIo&, std::string& failure) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (releasedCv_.wait_for(lock, std::chrono::milliseconds(stepTimeoutMs_),
-                             [&] { return stopping_ || released_.count(n) > 0; }))
-      return true;
+    atGate_ = n;
+    bool released = releasedCv_.wait_for(lock, std::chrono::milliseconds(stepTimeoutMs_),
+                                         [&] { return stopping_ || released_.count(n) > 0; });
+    atGate_ = -1;
+    if (released) return true;
     failure = "gate " + std::to_string(n) + " was never released";
     return false;
   });
@@ -577,6 +579,43 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void PumpFor(int ms) {
   PumpUntil([] { return false; }, ms);
+}
+
+}  // namespace proxytest
+
+// ---------------------------------------------------------------------------------------------
+// The window under test
+
+#include <cstdlib>
+
+#include "proxy/main_form.h"
+
+namespace proxytest {
+
+void UseTestPorts(std::uint16_t upstreamPort) {
+  ::setenv("BRINDLECAP_LISTEN_PORT", "0", 1);
+  if (upstreamPort != 0)
+    ::setenv("BRINDLECAP_UPSTREAM_PORT", std::to_string(upstreamPort).c_str(), 1);
+}
+
+std::uint16_t ServicePort(TFormVazireRevivo& form) {
+  std::string port = form.WSocket1->LocalBoundPort();
+  if (port.empty() || port == "error") return 0;
+  return static_cast<std::uint16_t>(std::stoi(port));
+}
+
+bool LogHas(TFormVazireRevivo& form, const std::string& line) {
+  const auto& lines = form.Memo_LOG->Lines();
+  for (int i = 0; i < lines.Count(); ++i)
+    if (lines[i] == line) return true;
+  return false;
+}
+
+std::string LogText(TFormVazireRevivo& form) {
+  std::string out;
+  const auto& lines = form.Memo_LOG->Lines();
+  for (int i = 0; i < lines.Count(); ++i) out += lines[i] + "\n";
+  return out;
 }
 
 }  // namespace proxytest

@@ -74,6 +74,8 @@ class TScriptedPeer {
   // Waits (on the peer's thread) until the main thread calls Release(n) for this gate.
   TScriptedPeer& Gate(int n);
   void Release(int n);
+  // The script waits at gate n right now.
+  bool AtGate(int n) const { return atGate_ == n; }
 
   // Deadline of every read step, 10 s unless set before Start.
   void SetStepTimeout(int ms) { stepTimeoutMs_ = ms; }
@@ -104,6 +106,7 @@ class TScriptedPeer {
  private:
   int stepTimeoutMs_ = 10000;
   std::atomic<bool> done_{false};
+  std::atomic<int> atGate_{-1};
   mutable std::mutex mutex_;
   std::string failure_;
   std::string received_;
@@ -176,4 +179,17 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 // Turns the loop for the given time.
 void PumpFor(int ms);
 
+}  // namespace proxytest
+
+class TFormVazireRevivo;
+namespace proxytest {
+// Makes every window created from now on listen on a free port of its own, and connect its
+// upstream sessions to `upstreamPort` (when not 0).
+void UseTestPorts(std::uint16_t upstreamPort = 0);
+// The port the window's service listens on right now (it changes with every Reset action).
+std::uint16_t ServicePort(TFormVazireRevivo& form);
+// Whether the log memo holds a line equal to `line`.
+bool LogHas(TFormVazireRevivo& form, const std::string& line);
+// The log memo's lines joined by "\n", for failure messages.
+std::string LogText(TFormVazireRevivo& form);
 }  // namespace proxytest

@@ -1,0 +1,63 @@
+// Handlers of the upstream client's events: its lines, its completions and its trace, which
+// goes to the log with the password masked.
+
+#include "proxy/main_form.h"
+
+namespace {
+
+const char* RequestName(TPop3Request request) {
+  switch (request) {
+    case pop3Connect:
+      return "Connect";
+    case pop3User:
+      return "USER";
+    case pop3Pass:
+      return "PASS";
+    case pop3Quit:
+      return "QUIT";
+    case pop3Stat:
+      return "STAT";
+    case pop3List:
+      return "LIST";
+    case pop3Retr:
+      return "RETR";
+    case pop3Dele:
+      return "DELE";
+    case pop3Open:
+      return "OPEN";
+    default:
+      return "Custom Reques!";
+  }
+}
+
+}  // namespace
+
+void TFormVazireRevivo::Pop3Cli1Response(TCustomPop3Cli*, const std::string& Msg) {
+  LastReply = Msg;
+}
+
+// Success or failure is judged from LastReply alone; the error number is not looked at.
+void TFormVazireRevivo::Pop3Cli1RequestDone(TCustomPop3Cli*, TPop3Request RqType, std::uint16_t) {
+  RequestFinished = true;
+  Memo_LOG->Lines().Add(std::string("POP3 ; Request done: ") + RequestName(RqType));
+  if (RetrievePending) {
+    RetrievePending = false;
+    // Input held back during the download is handed on once no command runs any more.
+    if (commandDepth_ == 0) ScheduleHeldInput();
+  }
+}
+
+void TFormVazireRevivo::Pop3Cli1Display(TCustomPop3Cli*, const std::string& Msg) {
+  std::string line = Msg;
+  if (line.find("PASS ") != std::string::npos)
+    line = ">PASS " + std::string(UpstreamPassword.size(), '*');
+  Memo_LOG->Lines().Add("DISPLAY:" + line);
+}
+
+void TFormVazireRevivo::Pop3Cli1SessionConnected(TCustomPop3Cli*, std::uint16_t) {
+  Memo_LOG->Lines().Add("***Pop3Cli - Session connected");
+}
+
+void TFormVazireRevivo::Pop3Cli1SessionClosed(TCustomPop3Cli*, std::uint16_t) {
+  Memo_LOG->Lines().Add("***Pop3Cli - Session closed");
+}

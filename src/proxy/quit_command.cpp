@@ -1,0 +1,34 @@
+// QUIT: end the upstream session (the server removes what DELE marked), say goodbye, close the
+// connection and listen again. The mail program always gets its "+OK", also when no upstream
+// session existed.
+
+#include "platform/message_loop.h"
+#include "proxy/main_form.h"
+
+void TFormVazireRevivo::HandleQuit(TWSocket* Socket, const std::string&) {
+  LastReply.clear();
+  RequestFinished = false;
+  try {
+    Pop3Cli1->Quit();
+    AwaitReply();
+  } catch (const Pop3Exception& e) {
+    // QUIT sent while another request still runs (from inside that command's wait): the
+    // client refuses, so the session is dropped instead; the goodbye still follows.
+    Memo_LOG->Lines().Add(std::string("QUIT could not be sent upstream: ") + e.what());
+    Pop3Cli1->Abort();
+  }
+  AwaitIdle();
+  Pop3Cli1->SetMsgNum(0);
+  Pop3Cli1->ClearErrorMessage();
+  AbortRequested = false;
+  ListingPending = false;
+  RetrievePending = false;
+  Socket->SendText("+OK Vevazurod quits\r\n");
+  WaitUntilSent(Socket);
+  Sleep(50);
+  Socket->Close();
+  Image_QUIT->Show();
+  Sleep(100);
+  Button_RESETClick();
+  if (!Memo_Meldungen->Lines().Empty()) ShowResults();
+}

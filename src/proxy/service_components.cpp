@@ -1,0 +1,111 @@
+#include "app/text_table.h"
+#include "platform/message_loop.h"
+#include "proxy/main_form.h"
+#include "proxy/service_ports.h"
+
+namespace {
+// Posted to the window's own target: input held back during a download is due.
+constexpr unsigned HeldInputMessage = WM_USER + 1;
+}  // namespace
+
+void TFormVazireRevivo::CreateServiceComponents() {
+  WSocket1 = std::make_unique<TWSocket>();
+  WSocket1->SetAddr("localhost");
+  WSocket1->SetPort(LocalServicePort());
+  WSocket1->SetProto("tcp");
+  WSocket1->SetLocalAddr("0.0.0.0");
+  WSocket1->SetLocalPort("0");
+  WSocket1->SetLineMode(false);
+  WSocket1->SetReuseAddr(true);
+  WSocket1->SetMultiThreaded(true);
+  WSocket1->SetLingerOnOff(wsLingerOff);
+  WSocket1->SetLingerTimeout(0);
+  WSocket1->SetSendFlags(wsSendNormal);
+  WSocket1->OnSessionAvailable = [this](TCustomWSocket* s, std::uint16_t e) {
+    WSocketServer1SessionAvailable(s, e);
+  };
+  WSocket1->OnDataAvailable = [this](TCustomWSocket* s, std::uint16_t e) {
+    WSocketServer1DataAvailable(s, e);
+  };
+  WSocket1->OnSessionClosed = [this](TCustomWSocket* s, std::uint16_t e) {
+    WSocket1SessionClosed(s, e);
+  };
+  WSocket1->OnError = [this](TCustomWSocket* s) { WSocketServer1Error(s); };
+  WSocket1->OnSendData = [](TCustomWSocket*, std::int32_t) {};
+
+  Pop3Cli1 = std::make_unique<TSyncPop3Cli>();
+  Pop3Cli1->SetLocalAddr("0.0.0.0");
+  Pop3Cli1->SetPort("pop3");
+  Pop3Cli1->SetTimeout(15);
+  Pop3Cli1->SetMultiThreaded(false);
+  Pop3Cli1->OnResponse = [this](TCustomPop3Cli* s, const std::string& m) {
+    Pop3Cli1Response(s, m);
+  };
+  Pop3Cli1->OnRequestDone = [this](TCustomPop3Cli* s, TPop3Request r, std::uint16_t e) {
+    Pop3Cli1RequestDone(s, r, e);
+  };
+  Pop3Cli1->OnDisplay = [this](TCustomPop3Cli* s, const std::string& m) { Pop3Cli1Display(s, m); };
+  Pop3Cli1->OnSessionConnected = [this](TCustomPop3Cli* s, std::uint16_t e) {
+    Pop3Cli1SessionConnected(s, e);
+  };
+  Pop3Cli1->OnSessionClosed = [this](TCustomPop3Cli* s, std::uint16_t e) {
+    Pop3Cli1SessionClosed(s, e);
+  };
+
+  serviceTarget_ = TMessageLoop::Current().AllocateTarget([this](const TMessage& m) {
+    if (m.msg == HeldInputMessage) DispatchHeldInput();
+  });
+}
+
+TFormVazireRevivo::~TFormVazireRevivo() {
+  // The components go first and must not call back into a window that is being taken apart.
+  if (WSocket1) {
+    WSocket1->OnSessionAvailable = nullptr;
+    WSocket1->OnDataAvailable = nullptr;
+    WSocket1->OnSessionClosed = nullptr;
+    WSocket1->OnError = nullptr;
+  }
+  if (Pop3Cli1) {
+    Pop3Cli1->OnResponse = nullptr;
+    Pop3Cli1->OnRequestDone = nullptr;
+    Pop3Cli1->OnDisplay = nullptr;
+    Pop3Cli1->OnSessionConnected = nullptr;
+    Pop3Cli1->OnSessionClosed = nullptr;
+    Pop3Cli1->OnListLine = nullptr;
+    Pop3Cli1->OnListEnd = nullptr;
+    Pop3Cli1->OnMessageLine = nullptr;
+    Pop3Cli1->OnMessageEnd = nullptr;
+  }
+  Pop3Cli1.reset();
+  WSocket1.reset();
+  if (serviceTarget_ != 0) TMessageLoop::Current().ReleaseTarget(serviceTarget_);
+}
+
+void TFormVazireRevivo::AddResultGroup(std::initializer_list<int> TextIds) {
+  for (int id : TextIds) Memo_Meldungen->Lines().Add(GetTextById(id));
+  Memo_Meldungen->Lines().Add(std::string(100, '-'));
+  ShowResults();
+}
+
+// Input that arrives while an upstream RETR runs is read at once (so the socket layer does
+// not offer the same bytes again and again) and kept here; everything after it is appended,
+// so commands keep their order. Once no command is being handled, it is dispatched as if it
+// had just arrived. Nothing is dropped and the download is never held up.
+void TFormVazireRevivo::ScheduleHeldInput() {
+  if (heldInputScheduled_ || heldInput_.empty()) return;
+  heldInputScheduled_ = true;
+  PostMessage(serviceTarget_, HeldInputMessage, 0, 0);
+}
+
+void TFormVazireRevivo::DispatchHeldInput() {
+  heldInputScheduled_ = false;
+  // A command that runs now schedules the input again when it ends.
+  if (commandDepth_ > 0 || RetrievePending || heldInput_.empty()) return;
+  if (WSocket1->State() != wsConnected) {
+    heldInput_.clear();
+    return;
+  }
+  std::string text;
+  text.swap(heldInput_);
+  DispatchCommand(text);
+}

@@ -1,0 +1,45 @@
+// The waits for the upstream server. Each re-enters the message loop in 20 ms steps, so the
+// buttons, the timer, the tray menu and both sockets are served while a request is out.
+
+#include "platform/application.h"
+#include "platform/message_loop.h"
+#include "proxy/main_form.h"
+
+void TFormVazireRevivo::AwaitReply() {
+  LastReply.clear();
+  RequestFinished = false;
+  TimedOut = false;
+  Timer_TimeOut->SetEnabled(true);
+  do {
+    Sleep(20);
+    Application->ProcessMessages();
+    Pop3Cli1->Socket()->PumpThreadMessages();
+    if (AbortRequested) LastReply = "-ERR Canceled by User";
+    if (TimedOut) LastReply = "-ERR TimeOut";
+  } while (LastReply.empty() && !RequestFinished);
+  Timer_TimeOut->SetEnabled(false);
+  if (AbortRequested) Pop3Cli1->Abort();
+  // A request that ended without any line from the server (a failed connect, say): the
+  // client composed a text of its own.
+  if (LastReply.empty()) LastReply = Pop3Cli1->LastResponse();
+}
+
+// After QUIT the server answers and then closes its session. One that keeps it open would
+// hold the mail program for ever, so the wait is bounded: once QuitCloseLimitMs have passed,
+// or the user cancels, or the window closes, the session is dropped. The server has already
+// answered the QUIT by then, so nothing of the session's work is lost by dropping it.
+void TFormVazireRevivo::AwaitIdle() {
+  Pop3Cli1->ClearErrorMessage();
+  const std::uint32_t started = GetTickCount();
+  while (Pop3Cli1->State() != pop3Idle) {
+    Sleep(20);
+    Pop3Cli1->Socket()->PumpThreadMessages();
+    Application->ProcessMessages();
+    if (Pop3Cli1->State() == pop3Idle) break;
+    if (AbortRequested || TimedOut || Application->Terminated() ||
+        GetTickCount() - started >= QuitCloseLimitMs) {
+      Memo_LOG->Lines().Add("Server kept its session open - session dropped.");
+      Pop3Cli1->Abort();
+    }
+  }
+}

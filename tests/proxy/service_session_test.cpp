@@ -1,0 +1,213 @@
+// The mail program's side: greeting, one session at a time, command recognition, the window's
+// state around a session, Reset, QUIT and input held back during a download.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "service_fixture.h"
+
+namespace proxytest {
+namespace {
+
+bool Connectable(std::uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+using ServiceSession = ServiceTest;
+
+TEST_F(ServiceSession, GreetsOneMailProgramAndShowsTheWindowUntilItLeaves) {
+  Start();
+  std::uint16_t port = ServicePort(*form);
+  EXPECT_FALSE(form->Visible());
+  EXPECT_FALSE(form->Button_Abbrechen->Enabled());
+
+  TScriptedClient client(port);
+  client.ExpectBytes(Greeting).Gate(1).Close();
+  client.Start();
+  ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***Session available - connecting now."); }));
+  PumpFor(50);
+  // The log starts afresh with each connection.
+  EXPECT_EQ(form->Memo_LOG->Lines()[0], "***Session available - connecting now.");
+  EXPECT_TRUE(form->Visible());
+  EXPECT_FALSE(form->Button_RESET->Enabled());
+  EXPECT_TRUE(form->Button_Abbrechen->Enabled());
+  // Nothing listens while a session runs.
+  EXPECT_FALSE(Connectable(port));
+
+  client.Release(1);
+  ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***WSocket - Session closed"); }));
+  EXPECT_TRUE(client.Succeeded()) << client.Failure();
+  EXPECT_EQ(client.Received(), Greeting);
+  // No results: back to the tray.
+  EXPECT_FALSE(form->Visible());
+  EXPECT_TRUE(form->TrayIcon1->Visible());
+  EXPECT_TRUE(form->Button_RESET->Enabled());
+  EXPECT_FALSE(form->Button_Abbrechen->Enabled());
+  // A plain disconnect does not make the service listen again; Reset does.
+  EXPECT_FALSE(Connectable(port));
+  form->Button_RESET->Click();
+  TScriptedClient next(ServicePort(*form));
+  next.ExpectBytes(Greeting);
+  Run(next);
+}
+
+TEST_F(ServiceSession, WindowWithResultsStaysVisibleAfterTheSession) {
+  Start();
+  form->Memo_Meldungen->Lines().Add("an earlier result");
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting).Close();
+  Run(client);
+  ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***WSocket - Session closed"); }));
+  EXPECT_TRUE(form->Visible());
+}
+
+TEST_F(ServiceSession, CommandsAreRecognisedByTheirFirstFourCharactersOnly) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting);
+  for (std::string command : {"user a/b\r\n", "NOOP\r\n", "TOP 1 2\r\n", "UIDL\r\n", "APOP x y\r\n",
+                              "RSET\r\n", "\xff\x01junk\r\n", "Q\r\n"}) {
+    client.Send(command).ExpectBytes(NotSupported);
+  }
+  // Binary bytes including a NUL.
+  client.Send(std::string("\0\0\0\0\r\n", 6)).ExpectBytes(NotSupported);
+  // "USER" followed by no blank is still USER; without a separator it is refused.
+  client.Send("USERNAME\r\n").ExpectBytes("-ERR Vevazurod not configured for this account!\r\n");
+  Run(client);
+}
+
+TEST_F(ServiceSession, EachPieceOfDataIsOneCommand) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting)
+      .Send("QU")
+      .ExpectBytes(NotSupported)
+      .Send("IT\r\n")
+      .ExpectBytes(NotSupported)
+      // Two commands in one piece: only the first counts, the rest is ignored.
+      .Send("USER x\r\nQUIT\r\n")
+      .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n")
+      // A command without its line end still counts.
+      .Send("QUIT")
+      .ExpectBytes("+OK Vevazurod quits\r\n")
+      .ExpectClosed();
+  Run(client);
+}
+
+TEST_F(ServiceSession, JunkOfSixtyFourKibibytesIsAnsweredAndTheSessionGoesOn) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  int replies = 0;
+  client.ExpectBytes(Greeting).Send(std::string(65536, 'X') + "\r\n");
+  client.Do([&replies](TPeerIo& io, std::string& failure) {
+    // However the junk was cut into pieces, every piece gets the not-supported reply.
+    while (auto line = io.ReadLine(1500)) {
+      if (*line + "\r\n" != NotSupported) {
+        failure = "unexpected reply " + *line;
+        return false;
+      }
+      ++replies;
+    }
+    return replies > 0;
+  });
+  client.Send("USERx\r\n").ExpectBytes("-ERR Vevazurod not configured for this account!\r\n");
+  Run(client, 20000);
+}
+
+TEST_F(ServiceSession, QuitWithoutLoginSaysGoodbyeClosesAndListensAgain) {
+  Start();
+  for (int round = 0; round < 2; ++round) {
+    TScriptedClient client(ServicePort(*form));
+    client.ExpectBytes(Greeting)
+        .Send("QUIT\r\n")
+        .ExpectBytes("+OK Vevazurod quits\r\n")
+        .ExpectClosed();
+    Run(client);
+    PumpUntil([&] { return form->WSocket1->State() == wsListening; }, 5000);
+    ASSERT_EQ(form->WSocket1->State(), wsListening) << LogText(*form);
+    // The Reset action that followed hid the quit mark again and reset the display.
+    EXPECT_FALSE(form->Image_QUIT->Visible());
+    EXPECT_EQ(form->Label_Status->Caption(), "Waiting");
+    EXPECT_EQ(form->Memo_LOG->Lines().Strings().back(),
+              "My Server (re)started. Awaiting connection.");
+  }
+}
+
+TEST_F(ServiceSession, ResetWhileListeningClosesBeforeItRestarts) {
+  Start();
+  form->Memo_LOG->Lines().Clear();
+  form->TrayMenu_AnzeigenClick();
+  form->Button_RESET->Click();
+  const auto& log = form->Memo_LOG->Lines().Strings();
+  ASSERT_EQ(log.size(), 2u) << LogText(*form);
+  EXPECT_EQ(log[0], "***WSocket - Session closed");
+  EXPECT_EQ(log[1], "My Server (re)started. Awaiting connection.");
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(form->WSocket1->State(), wsListening);
+}
+
+TEST_F(ServiceSession, ResetDuringASessionDropsTheMailProgramAndServesTheNextOne) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting).ExpectClosed();
+  client.Start();
+  ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***Session available - connecting now."); }));
+  form->Button_RESETClick();
+  ASSERT_TRUE(PumpUntil([&] { return client.Done(); }));
+  EXPECT_TRUE(client.Succeeded()) << client.Failure();
+  TScriptedClient next(ServicePort(*form));
+  next.ExpectBytes(Greeting);
+  Run(next);
+}
+
+TEST_F(ServiceSession, ABusyPortIsLoggedAndTheNextResetTriesAgain) {
+  int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(blocker, 1), 0);
+  ::getsockname(blocker, reinterpret_cast<sockaddr*>(&a), &len);
+  ::setenv("BRINDLECAP_LISTEN_PORT", std::to_string(ntohs(a.sin_port)).c_str(), 1);
+  form = std::make_unique<TFormVazireRevivo>();
+  EXPECT_TRUE(LogHas(*form, "***Error in Server!")) << LogText(*form);
+  EXPECT_NE(form->WSocket1->State(), wsListening);
+
+  ::close(blocker);
+  ::setenv("BRINDLECAP_LISTEN_PORT", "0", 1);
+  form->Button_RESETClick();
+  EXPECT_EQ(form->WSocket1->State(), wsListening) << LogText(*form);
+}
+
+TEST_F(ServiceSession, InputDuringADownloadIsHeldBackThenHandledInOrder) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting).Gate(1).Send("NOOP\r\n").Gate(2).ExpectBytes(NotSupported);
+  client.Start();
+  ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***Session available - connecting now."); }));
+  form->RetrievePending = true;
+  client.Release(1);
+  // Held: no reply while the download runs, and the loop is not kept busy meanwhile.
+  PumpFor(300);
+  EXPECT_EQ(client.Received(), Greeting);
+  EXPECT_FALSE(form->WSocket1->RcvdCount() > 0);
+  client.Release(2);
+  // The download's completion (any request's) ends the hold.
+  form->Pop3Cli1->Quit();
+  ASSERT_TRUE(PumpUntil([&] { return client.Done(); }));
+  EXPECT_TRUE(client.Succeeded()) << client.Failure() << client.Transcript();
+  EXPECT_FALSE(form->RetrievePending);
+}
+
+}  // namespace
+}  // namespace proxytest

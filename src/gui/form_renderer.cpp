@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -14,30 +13,16 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
 #include "gui/display_text.h"
+#include "gui/memo_widget.h"
 #include "gui/painted_controls.h"
 #include "gui/pictures.h"
 
 namespace {
-
-// Keeps a client-aligned child filling its parent whenever the parent's size changes (a
-// tab page is sized by its tab widget, not by the model).
-class TClientAligner : public QObject {
- public:
-  explicit TClientAligner(QWidget* child) : QObject(child), child_(child) {}
-
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Resize && watched == child_->parentWidget()) {
-      child_->setGeometry(child_->parentWidget()->rect());
-    }
-    return false;
-  }
-
- private:
-  QWidget* child_;
-};
 
 Qt::Alignment LabelAlignment(TAlignment alignment) {
   switch (alignment) {
@@ -176,8 +161,9 @@ void TQtFormRenderer::Create(TComponent& c) {
       break;
     }
     case TComponentKind::Memo: {
-      auto* memo = new QPlainTextEdit(window_);
-      memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      auto* memo = new TMemoWidget(window_);
+      // Tab moves on to the next control, as in every other control of the window.
+      memo->setTabChangesFocus(true);
       w = memo;
       break;
     }
@@ -247,12 +233,18 @@ void TQtFormRenderer::Place(TComponent& c) {
     w->setParent(parent);  // hides the widget; ApplyVisible shows it again
     ApplyVisible(c);
   }
+  // A client-aligned control fills its parent through a layout of its own; the parent's
+  // other controls stay where the model puts them, as a layout only moves what it holds.
+  QLayout* layout = parent->layout();
   if (control.Align() == TAlign::Client) {
-    if (!w->findChild<TClientAligner*>(QString(), Qt::FindDirectChildrenOnly)) {
-      parent->installEventFilter(new TClientAligner(w));
+    if (!layout) {
+      layout = new QVBoxLayout(parent);
+      layout->setContentsMargins(0, 0, 0, 0);
+      layout->setSpacing(0);
     }
-    w->setGeometry(parent->rect());
+    if (layout->indexOf(w) < 0) layout->addWidget(w);
   } else {
+    if (layout && layout->indexOf(w) >= 0) layout->removeWidget(w);
     w->setGeometry(control.Left(), control.Top(), control.Width(), control.Height());
   }
 }
@@ -370,7 +362,9 @@ void TQtFormRenderer::ApplyAppearance(TComponent& c) {
     case TComponentKind::Label: {
       auto& label = static_cast<TLabel&>(c);
       As<QLabel>(w)->setAlignment(LabelAlignment(label.Alignment()));
-      w->setAutoFillBackground(!label.Transparent());
+      // Labels show their parent's colour, transparent or not; over the header band that is
+      // the band itself.
+      w->setAutoFillBackground(false);
       break;
     }
     case TComponentKind::Image: {
@@ -437,7 +431,7 @@ void TQtFormRenderer::ApplyMemoLines(TMemo& memo, bool appended) {
     edit->setPlainText(all.join(u'\n'));
   }
   // The newest line is the one to see.
-  edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+  if (auto* memoWidget = As<TMemoWidget>(edit)) memoWidget->ShowNewest();
 }
 
 void TQtFormRenderer::ApplyProgress(TProgressBar& bar) {
@@ -489,26 +483,42 @@ void TQtFormRenderer::ApplyTray() {
 }
 
 void TQtFormRenderer::ApplyTabOrder() {
-  // Per parent, the controls that have a place in the keyboard order, in that order.
-  std::unordered_map<QWidget*, std::vector<std::pair<int, QWidget*>>> chains;
+  // Keyboard order is kept per parent, as the model numbers it; a control's own children
+  // (the controls on a page) follow it before its next sibling. The window walks this list
+  // itself: Qt's one focus chain for the whole window does not keep nested orders apart.
+  std::unordered_map<const TControl*, std::vector<TControl*>> children;
   ForEachOwned(*form_, [&](TComponent& c) {
-    if (c.Kind() == TComponentKind::MenuItem || c.Kind() == TComponentKind::PopupMenu ||
-        c.Kind() == TComponentKind::TrayIcon || c.Kind() == TComponentKind::Timer ||
-        c.Kind() == TComponentKind::Component || c.Kind() == TComponentKind::Form) {
-      return;
+    switch (c.Kind()) {
+      case TComponentKind::Form:
+      case TComponentKind::MenuItem:
+      case TComponentKind::PopupMenu:
+      case TComponentKind::TrayIcon:
+      case TComponentKind::Timer:
+      case TComponentKind::Component:
+        return;
+      default:
+        break;
     }
     auto& control = static_cast<TControl&>(c);
-    QWidget* w = WidgetOf(&c);
-    if (!w || control.TabOrder() < 0) return;
-    chains[w->parentWidget()].push_back({control.TabOrder(), w});
+    if (WidgetOf(&c)) children[control.Parent()].push_back(&control);
   });
-  for (auto& [parent, chain] : chains) {
-    std::stable_sort(chain.begin(), chain.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 1; i < chain.size(); ++i) {
-      QWidget::setTabOrder(chain[i - 1].second, chain[i].second);
+  std::vector<QWidget*> chain;
+  std::function<void(const TControl*)> walk = [&](const TControl* parent) {
+    auto it = children.find(parent);
+    if (it == children.end()) return;
+    std::vector<TControl*> ordered = it->second;
+    // Numbered controls first by number; the rest keep their creation order.
+    std::stable_sort(ordered.begin(), ordered.end(), [](const TControl* a, const TControl* b) {
+      auto key = [](const TControl* c) { return c->TabOrder() < 0 ? INT_MAX : c->TabOrder(); };
+      return key(a) < key(b);
+    });
+    for (TControl* c : ordered) {
+      chain.push_back(WidgetOf(c));
+      walk(c);
     }
-  }
+  };
+  walk(nullptr);
+  if (window_) window_->focusOrder = std::move(chain);
 }
 
 void TQtFormRenderer::ApplyFormLook() {

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class TFormWindow : public QWidget {
  public:
@@ -19,9 +20,14 @@ class TFormWindow : public QWidget {
   bool applying = false;
   // Set only when the program itself closes the window for good.
   bool closeAllowed = false;
+  // The controls in keyboard order; Tab and Backtab go to the next one that can take focus.
+  std::vector<QWidget*> focusOrder;
+  // The control after (or before) the one holding `current`, or null when none can take focus.
+  QWidget* NextInKeyboardOrder(QWidget* current, bool forward) const;
 
  protected:
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 };

@@ -127,14 +127,23 @@ TEST_F(FormRendererTest, BuildsWidgetsByKindWhereTheModelPlacesThem) {
   EXPECT_EQ(Widget<QRadioButton>(form.RadioA)->parentWidget(), tabs->widget(0));
   EXPECT_EQ(Widget<QPlainTextEdit>(form.Log)->parentWidget(), tabs->widget(1));
   tabs->setCurrentIndex(1);
-  EXPECT_EQ(Widget<QPlainTextEdit>(form.Log)->size(), tabs->widget(1)->size());
+  form.Show();
+  EXPECT_EQ(Widget<QPlainTextEdit>(form.Log)->geometry(), tabs->widget(1)->rect());
+  EXPECT_GT(Widget<QPlainTextEdit>(form.Log)->width(), 250);
   EXPECT_TRUE(Widget<QPlainTextEdit>(form.Log)->isReadOnly());
   EXPECT_EQ(Widget<QPlainTextEdit>(form.Log)->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_FALSE(Widget<TPictureWidget>(form.Mark)->Image().isNull());
 
-  // Keyboard order as the model numbers it: check box, button, page control.
-  EXPECT_EQ(Widget<QCheckBox>(form.Box)->nextInFocusChain(), Widget<QPushButton>(form.Button));
-  EXPECT_EQ(Widget<QPushButton>(form.Button)->nextInFocusChain(), tabs);
+  // Keyboard order as the model numbers it: check box, button, page control, then the
+  // controls of the page in view.
+  TFormWindow* w = renderer->Window();
+  EXPECT_EQ(w->NextInKeyboardOrder(Widget<QCheckBox>(form.Box), true),
+            Widget<QPushButton>(form.Button));
+  EXPECT_EQ(w->NextInKeyboardOrder(Widget<QPushButton>(form.Button), true), tabs);
+  tabs->setCurrentIndex(0);
+  EXPECT_EQ(w->NextInKeyboardOrder(tabs, true), Widget<QRadioButton>(form.RadioA));
+  EXPECT_EQ(w->NextInKeyboardOrder(Widget<QCheckBox>(form.Box), false),
+            Widget<QRadioButton>(form.RadioB));
 }
 
 TEST_F(FormRendererTest, EveryModelChangeShowsAtOnce) {

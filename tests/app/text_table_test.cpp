@@ -1,6 +1,7 @@
 #include "app/text_table.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,8 @@ class TextTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearTextTable();
-    dir_ = std::filesystem::path(::testing::TempDir()) / "text table";
+    // Test cases run as parallel processes: each gets a folder of its own.
+    dir_ = std::filesystem::path(::testing::TempDir()) / ("text table " + std::to_string(getpid()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override {

@@ -1,6 +1,7 @@
 #include "app/translate_component.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,7 +19,8 @@ class TranslateTest : public ::testing::Test {
   void SetUp() override { ClearTextTable(); }
   void TearDown() override { ClearTextTable(); }
   void Load(const std::string& content) {
-    std::string file = ::testing::TempDir() + "/translate_texts.ini";
+    std::string file =
+        ::testing::TempDir() + "/translate_texts." + std::to_string(getpid()) + ".ini";
     std::ofstream(file, std::ios::binary) << content;
     LoadTextTable(file);
   }
@@ -112,7 +114,7 @@ TEST_F(TranslateTest, WalksComponentsOwnedDeeperDown) {
 
 TEST(StandardTexts, ReplaceDialogTextsAndEmptySlotsEmptyThem) {
   ClearTextTable();
-  std::string file = ::testing::TempDir() + "/standard_texts.ini";
+  std::string file = ::testing::TempDir() + "/standard_texts." + std::to_string(getpid()) + ".ini";
   std::ofstream(file, std::ios::binary) << "100=Okay\n109=ignored\n113=Sure?\n126=\n";
   LoadTextTable(file);
   TDialogTexts saved = DialogTexts();

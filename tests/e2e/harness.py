@@ -248,7 +248,7 @@ service anvil {{
 
     def stop(self):
         if self.proc is None:
-            return
+            return None
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
             try:
@@ -577,9 +577,16 @@ class Scenario:
         for part in (self.proxy, self.dovecot):
             if part is not None:
                 try:
-                    part.stop()
+                    rc = part.stop()
+                    if part is self.proxy and rc not in (0, None):
+                        errors.append("the proxy ended with exit code %r" % rc)
                 except Exception as e:  # keep tearing down the rest
                     errors.append(str(e))
+        if self.proxy is not None:
+            for marker in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+                if marker in self.proxy.log():
+                    errors.append("sanitizer report in the proxy's output:\n" + self.proxy.log())
+                    break
         if not self.keep:
             shutil.rmtree(self.root, ignore_errors=True)
         if errors:

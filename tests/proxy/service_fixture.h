@@ -3,7 +3,9 @@
 // scripted mail programs against it.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -23,7 +25,9 @@ class ServiceTest : public ::testing::Test {
  public:
   void SetUp() override {
     ClearTextTable();
-    std::string file = ::testing::TempDir() + "/service_texts.ini";
+    // One file per test process: the cases run in parallel.
+    std::string file =
+        ::testing::TempDir() + "/service_texts_" + std::to_string(::getpid()) + ".ini";
     std::ofstream(file, std::ios::binary) << "320=connect failed one\r\n321=connect failed two\r\n"
                                              "330=user one\r\n331=user two\r\n332=user three\r\n"
                                              "340=pass one\r\n341=pass two\r\n342=pass three\r\n"
@@ -33,6 +37,8 @@ class ServiceTest : public ::testing::Test {
   void TearDown() override {
     form.reset();
     ClearTextTable();
+    std::remove(
+        (::testing::TempDir() + "/service_texts_" + std::to_string(::getpid()) + ".ini").c_str());
   }
 
   // Creates the window; its upstream sessions go to `upstream` (0: nowhere in particular).

@@ -566,22 +566,24 @@ void TQtFormRenderer::ApplyPresentation() {
   }
   TTrayFacts facts{tray_ != nullptr, trayAvailable_, tray_ && tray_->MinimizeToTray()};
   presentation_ = DecideWindowPresentation(form_->Visible(), form_->WindowState(), facts);
+  if (!centred_ && presentation_ != TWindowPresentation::Hidden) {
+    // Placed once, before it is first put on screen (minimised or not), so that restoring a
+    // window that started minimised brings it up where it belongs.
+    QPoint place(form_->Left(), form_->Top());
+    if (form_->Position() != TPosition::Designed) {
+      if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        place = screen->availableGeometry().center() - window_->rect().center();
+      }
+    }
+    window_->move(place);
+    centred_ = true;
+  }
   window_->applying = true;
   switch (presentation_) {
     case TWindowPresentation::Hidden:
       window_->hide();
       break;
     case TWindowPresentation::Shown:
-      if (!centred_ && form_->Position() != TPosition::Designed) {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-          QRect area = screen->availableGeometry();
-          window_->move(area.center() - window_->rect().center());
-        }
-        centred_ = true;
-      } else if (!centred_) {
-        window_->move(form_->Left(), form_->Top());
-        centred_ = true;
-      }
       window_->showNormal();
       window_->raise();
       window_->activateWindow();

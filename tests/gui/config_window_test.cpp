@@ -1,0 +1,194 @@
+#include "config/window/config_window.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+
+#include "config/policy_settings.h"
+#include "config/settings_edit.h"
+#include "config_test_support.h"
+
+namespace {
+
+using config_test::ReadFile;
+using config_test::TempFolder;
+using config_test::WriteFile;
+
+ino_t Inode(const std::filesystem::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+class ConfigWindowTest : public ::testing::Test {
+ protected:
+  ConfigWindowTest() : places{(folder / "registry.reg").string(), (folder / "program").string()} {
+    std::filesystem::create_directory(folder / "program");
+  }
+  void WriteKey(const std::string& lines) {
+    WriteFile(places.registryPath,
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Oskendar\\Brindlecap]\n" + lines);
+  }
+  std::filesystem::path Program(const char* name) { return folder / "program" / name; }
+  std::string Stored(const char* name) {
+    for (const TRegValue& v : ListSettings(places.registryPath)) {
+      if (v.name == name) return SettingTypeName(v) + " " + SettingDataText(v);
+    }
+    return "missing";
+  }
+
+  TempFolder folder;
+  TConfigPlaces places;
+};
+
+TEST_F(ConfigWindowTest, NothingStoredShowsTheProxysDefaults) {
+  TConfigWindow window(places);
+  EXPECT_TRUE(window.ActionButton(TBlockAction::Rename)->isChecked());
+  for (TBlockGroup g : {TBlockGroup::Scripts, TBlockGroup::Programs, TBlockGroup::Own}) {
+    EXPECT_EQ(window.GroupBox(g)->checkState(), Qt::Checked);
+  }
+  EXPECT_FALSE(window.ReportBox()->isChecked());
+  EXPECT_TRUE(window.TextEditor(TProgramText::TextNotice)->toPlainText().isEmpty());
+  EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("RenameTXT.txt"));
+  // OK without a change writes nothing, not even an empty store or empty files.
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_FALSE(std::filesystem::exists(places.registryPath));
+  EXPECT_FALSE(std::filesystem::exists(Program("RenameTXT.txt")));
+}
+
+TEST_F(ConfigWindowTest, ReadsByTheProxysRulesAndShowsOddValues) {
+  WriteKey(
+      "\"Aktion\"=\"2\"\n"
+      "\"CheckBox_CheckAttach_Skripte\"=\"0\"\n"
+      "\"CheckBox_CheckAttach_EXEsX\"=dword:1\n"
+      "\"Others\"=hex:70,69,66,2c,73,63,72\n"
+      "\"CheckBox_SendError\"=hex:01\n");
+  TConfigReading reading = ReadConfigChoices(places);
+  // The command line's own view of the policy agrees.
+  TPolicySettings policy = ReadPolicySettings(places.registryPath);
+  EXPECT_EQ(static_cast<int>(*reading.choices.action), policy.action);
+  EXPECT_EQ(reading.choices.groups[0], policy.blockScripts);
+  EXPECT_EQ(reading.choices.groups[1], policy.blockPrograms);
+  EXPECT_EQ(reading.choices.groups[2], policy.blockOwnList);
+  EXPECT_EQ(reading.choices.ownExtensions, policy.ownExtensions);
+  EXPECT_EQ(reading.choices.sendReport, policy.sendReport);
+
+  TConfigWindow window(places);
+  EXPECT_TRUE(window.ActionButton(TBlockAction::Delete)->isChecked());
+  EXPECT_EQ(window.GroupBox(TBlockGroup::Programs)->checkState(), Qt::Unchecked);
+  EXPECT_EQ(window.OwnExtensionsEdit()->text(), QStringLiteral("pif,scr"));
+  EXPECT_TRUE(window.ReportBox()->isChecked());
+  QString stored = window.StoredValuesView()->toPlainText();
+  EXPECT_TRUE(stored.contains(QRegularExpression("Aktion +string +\"2\""))) << stored.toStdString();
+  EXPECT_TRUE(stored.contains(QRegularExpression("Others +binary +70,69,66")));
+  EXPECT_TRUE(stored.contains("CheckBox_CheckAttach_EXEsX begins with it"));
+}
+
+TEST_F(ConfigWindowTest, UnreadableValuesStayUndecidedAndUntouched) {
+  WriteKey(
+      "\"Aktion\"=\"zwei\"\n"
+      "\"CheckBox_CheckAttach_EXEs\"=hex:01,02,03,04,05\n");
+  TConfigWindow window(places);
+  for (TBlockAction a : {TBlockAction::Rename, TBlockAction::Delete, TBlockAction::LogOnly}) {
+    EXPECT_FALSE(window.ActionButton(a)->isChecked());
+  }
+  EXPECT_EQ(window.GroupBox(TBlockGroup::Programs)->checkState(), Qt::PartiallyChecked);
+  EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("checks no mail"));
+
+  // The report switch changes; the odd values the user left undecided stay as they were.
+  window.ReportBox()->click();
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("CheckBox_SendError"), "integer 1");
+  EXPECT_EQ(Stored("Aktion"), "string \"zwei\"");
+  EXPECT_EQ(Stored("CheckBox_CheckAttach_EXEs"), "binary 01,02,03,04,05");
+
+  // Once decided, they are written as numbers the proxy reads.
+  TConfigWindow again(places);
+  again.ActionButton(TBlockAction::LogOnly)->click();
+  again.GroupBox(TBlockGroup::Programs)->click();
+  EXPECT_NE(again.GroupBox(TBlockGroup::Programs)->checkState(), Qt::PartiallyChecked);
+  again.GroupBox(TBlockGroup::Programs)->setChecked(false);
+  ASSERT_TRUE(again.Apply()) << again.LastError();
+  EXPECT_EQ(Stored("Aktion"), "integer 3");
+  EXPECT_EQ(Stored("CheckBox_CheckAttach_EXEs"), "integer 0");
+  EXPECT_FALSE(ReadPolicySettings(places.registryPath).blockPrograms);
+}
+
+TEST_F(ConfigWindowTest, WritesOnlyChangesAndKeepsOtherWritersChanges) {
+  WriteKey("\"Aktion\"=dword:00000001\n\"Others\"=\"pif\"\n");
+  TConfigWindow window(places);
+  window.ActionButton(TBlockAction::Delete)->click();
+  window.OwnExtensionsEdit()->setText(QStringLiteral("pif,scr,lnk"));
+  window.GroupBox(TBlockGroup::Scripts)->click();
+  // Someone else writes meanwhile (the command line, say); that change must survive.
+  SetSetting(places.registryPath, TRegValue::MakeInteger("CheckBox_SendError", 1));
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  TPolicySettings policy = ReadPolicySettings(places.registryPath);
+  EXPECT_EQ(policy.action, 2);
+  EXPECT_FALSE(policy.blockScripts);
+  EXPECT_TRUE(policy.blockPrograms);
+  EXPECT_EQ(policy.ownExtensions, "pif,scr,lnk");
+  EXPECT_TRUE(policy.sendReport);
+  EXPECT_EQ(Stored("CheckBox_CheckAttach_EXEs"), "missing");  // never touched
+  // The window now shows what is stored.
+  EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("CheckBox_SendError"));
+}
+
+TEST_F(ConfigWindowTest, RefusedInputChangesNothing) {
+  WriteKey("\"Others\"=\"pif\"\n");
+  const std::string before = ReadFile(places.registryPath);
+  TConfigWindow window(places);
+  window.ActionButton(TBlockAction::Delete)->click();
+  window.OwnExtensionsEdit()->setText(QStringLiteral(u"pif,\u03a9"));
+  EXPECT_FALSE(window.Apply());
+  EXPECT_NE(window.LastError().find("Windows-1252"), std::string::npos) << window.LastError();
+  EXPECT_EQ(ReadFile(places.registryPath), before);
+}
+
+TEST_F(ConfigWindowTest, EditsTheTextsInTheirOwnEncodingAndLineEnds) {
+  // The notice in Windows-1252 with CR LF, the template in UTF-8 with CR LF.
+  WriteFile(Program("RenameTXT.txt"),
+            "Der Anhang wurde umbenannt.\r\nGr\xfc\xdf"
+            "e\r\n");
+  WriteFile(Program("response.eml"), "Subject: Gel\xc3\xb6scht XXX%2\r\n\r\nVon XXX%3\r\n");
+  WriteFile(Program("RenameHTML.txt"), "<p>umbenannt</p>\r\n");
+  const ino_t htmlInode = Inode(Program("RenameHTML.txt"));
+  TConfigWindow window(places);
+  QPlainTextEdit* notice = window.TextEditor(TProgramText::TextNotice);
+  EXPECT_EQ(notice->toPlainText(), QStringLiteral(u"Der Anhang wurde umbenannt.\nGrüße\n"));
+  notice->setPlainText(notice->toPlainText() + QStringLiteral(u"Bitte prüfen.\n"));
+  QPlainTextEdit* report = window.TextEditor(TProgramText::ReportTemplate);
+  report->setPlainText(report->toPlainText().replace("Von", QStringLiteral(u"Absender (ö)")));
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(ReadFile(Program("RenameTXT.txt")),
+            "Der Anhang wurde umbenannt.\r\nGr\xfc\xdf"
+            "e\r\nBitte pr\xfc"
+            "fen.\r\n");
+  EXPECT_EQ(ReadFile(Program("response.eml")),
+            "Subject: Gel\xc3\xb6scht XXX%2\r\n\r\nAbsender (\xc3\xb6) XXX%3\r\n");
+  EXPECT_EQ(Inode(Program("RenameHTML.txt")), htmlInode);  // unchanged, so not rewritten
+
+  // A template without placeholders is allowed, with a note for the user.
+  window.TextEditor(TProgramText::ReportTemplate)->setPlainText("Subject: fest\n");
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  ASSERT_FALSE(window.LastNotes().empty());
+  EXPECT_NE(window.LastNotes()[0].find("placeholders"), std::string::npos);
+}
+
+TEST_F(ConfigWindowTest, ABrokenStoreLeavesOnlyTheTextsEditable) {
+  WriteFile(places.registryPath, "this is no settings file\n");
+  TConfigWindow window(places);
+  EXPECT_FALSE(window.ActionButton(TBlockAction::Rename)->isEnabled());
+  EXPECT_FALSE(window.OwnExtensionsEdit()->isEnabled());
+  EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("ignores this file"));
+  window.TextEditor(TProgramText::HtmlNotice)->setPlainText("<p>neu</p>\n");
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(ReadFile(Program("RenameHTML.txt")), "<p>neu</p>\r\n");
+  EXPECT_EQ(ReadFile(places.registryPath), "this is no settings file\n");
+}
+
+}  // namespace

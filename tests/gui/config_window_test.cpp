@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -98,6 +99,8 @@ TEST_F(ConfigWindowTest, UnreadableValuesStayUndecidedAndUntouched) {
   }
   EXPECT_EQ(window.GroupBox(TBlockGroup::Programs)->checkState(), Qt::PartiallyChecked);
   EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("checks no mail"));
+  EXPECT_TRUE(window.NotesLabel()->text().contains("Aktion"));
+  EXPECT_FALSE(window.NotesLabel()->isHidden());
 
   // The report switch changes; the odd values the user left undecided stay as they were.
   window.ReportBox()->click();

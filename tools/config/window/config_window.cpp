@@ -103,6 +103,11 @@ void TConfigWindow::Build() {
   setWindowTitle(QStringLiteral("Brindlecap settings"));
   setWindowIcon(ProgramIcon());
   auto* layout = new QVBoxLayout(this);
+  notes_ = new QLabel(this);
+  notes_->setWordWrap(true);
+  notes_->setTextFormat(Qt::PlainText);
+  notes_->setStyleSheet(QStringLiteral("QLabel { color: #8a1c00; }"));
+  layout->addWidget(notes_);
 
   auto* actionBox = new QGroupBox(QStringLiteral("A mail with a blocked attachment"), this);
   auto* actionLayout = new QVBoxLayout(actionBox);
@@ -205,6 +210,8 @@ void TConfigWindow::Show(const TConfigReading& reading) {
     for (const std::string& n : reading.notes) lines << QStringLiteral("  - ") + DisplayText(n);
   }
   stored_->setPlainText(lines.join(u'\n'));
+  notes_->setText(JoinNotes(reading.notes));
+  notes_->setVisible(!reading.notes.empty());
 }
 
 QRadioButton* TConfigWindow::ActionButton(TBlockAction action) const {

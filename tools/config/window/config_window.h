@@ -14,6 +14,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -43,6 +44,8 @@ class TConfigWindow : public QDialog {
   QCheckBox* ReportBox() const { return report_; }
   QPlainTextEdit* TextEditor(TProgramText kind) const;
   QPlainTextEdit* StoredValuesView() const { return stored_; }
+  // The notes on what was read, above everything else; hidden when there are none.
+  QLabel* NotesLabel() const { return notes_; }
 
   void accept() override;
 
@@ -60,6 +63,7 @@ class TConfigWindow : public QDialog {
   QCheckBox* report_ = nullptr;
   std::array<QPlainTextEdit*, 3> editors_{};
   QPlainTextEdit* stored_ = nullptr;
+  QLabel* notes_ = nullptr;
 };
 
 // Opens the window when a display is there and BRINDLECAP_HEADLESS does not ask for none.

@@ -31,5 +31,7 @@ void SetReceiveBuffer(int fd, int bytes);
 // True when the tests run in a network namespace of their own (name look-ups then reach
 // no server at all).
 bool NetworkIsolated();
+// True when the name "three.test" resolves to 10.0.0.3, 10.0.0.1 and 10.0.0.2, in that order.
+bool HostsFileReplaced();
 
 }  // namespace nettest

@@ -34,6 +34,15 @@ TEST_F(LookupTest, LocalhostIsAnsweredLaterThroughTheLoop) {
   EXPECT_EQ(sock.DnsResultList(), std::vector<std::string>{"127.0.0.1"});
 }
 
+TEST_F(LookupTest, EveryAddressInTheResolversOrder) {
+  if (!HostsFileReplaced()) GTEST_SKIP() << "no private hosts file";
+  sock.DnsLookup("three.test");
+  ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
+  EXPECT_EQ(done, std::vector<int>{0});
+  EXPECT_EQ(sock.DnsResultList(), (std::vector<std::string>{"10.0.0.3", "10.0.0.1", "10.0.0.2"}));
+  EXPECT_EQ(sock.DnsResult(), "10.0.0.3");
+}
+
 TEST_F(LookupTest, ASecondLookupReplacesTheFirstSilently) {
   sock.DnsLookup("localhost");
   sock.DnsLookup("localhost");

@@ -228,8 +228,11 @@ int SockAsyncSelect(TSocket s, TNotifyTarget target, unsigned msg, std::uint32_t
   st.target = target;
   st.msg = msg;
   st.mask = eventMask;
+  // Asking again re-arms everything, a close included: one posted while the program had
+  // paused its notifications was dropped, and the condition is reported anew.
   st.readArmed = true;
   st.acceptArmed = true;
+  st.closePosted = false;
   st.hangUpParked = false;
   st.writeArmed = false;
   if (!st.listening && !st.connectPending) {

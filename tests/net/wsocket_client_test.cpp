@@ -344,6 +344,19 @@ TEST_F(ClientTest, PauseEventsHoldsNotificationsUntilResumed) {
   ASSERT_TRUE(PumpUntil([&] { return got == "held"; }));
 }
 
+TEST_F(ClientTest, CloseWhilePausedIsReportedAfterResuming) {
+  ConnectAndAccept();
+  PumpFor(20);
+  sock.PauseEvents();
+  close(peer);
+  peer = -1;
+  PumpFor(60);
+  EXPECT_EQ(sock.State(), wsConnected);
+  sock.ResumeEvents();
+  ASSERT_TRUE(PumpUntil([&] { return sock.State() == wsClosed; }));
+  EXPECT_EQ(log.Count("closed 0"), 1);
+}
+
 TEST_F(ClientTest, LocalPortBindsTheClientEnd) {
   std::uint16_t local = UnusedPort();
   sock.SetLocalPort(std::to_string(local));

@@ -183,6 +183,8 @@ class TFormVazireRevivo : public TForm {
   void MimeDecode1PartHeaderLine();
   // This connection's store holds its checked mailbox.
   bool MailboxChecked = false;
+  // Decodes each downloaded mail for its header values and attachment names.
+  std::shared_ptr<class TMimeDecode> MimeDecode1;
   // What the listing and the download in progress have seen (defined with the download).
   struct TDownloadState;
   std::shared_ptr<TDownloadState> Download;

@@ -68,8 +68,8 @@ TEST_F(HostLookupTest, ReverseLookupGivesTheOfficialName) {
 
 TEST_F(HostLookupTest, AnswerForAReleasedTargetIsDropped) {
   TNotifyTarget gone = TMessageLoop::Current().AllocateTarget([](const TMessage&) {});
-  TLookupHandle h = AsyncGetHostByName(gone, LookupDoneMessage, "localhost");
   TMessageLoop::Current().ReleaseTarget(gone);
+  TLookupHandle h = AsyncGetHostByName(gone, LookupDoneMessage, "localhost");
   TLookupHandle probe = AsyncGetHostByName(target, LookupDoneMessage, "localhost");
   ASSERT_TRUE(WaitForAnswers(1));  // requests are served in order: h has been answered
   THostEntry entry;

@@ -2,8 +2,8 @@
 // Host look-ups in the background. A worker thread runs the resolver (IPv4 only) and posts
 // the answer to the requester's notification target: wParam the request handle, lParam's
 // high 16 bits the error number (0, or 11001 host not found, ...). The requester then takes
-// the host entry with TakeLookupResult. A cancelled request is forgotten: its late answer is
-// dropped and never posted.
+// the host entry with TakeLookupResult. A cancelled request is forgotten: its answer is
+// dropped, and a message already on its way carries a handle nobody waits for any more.
 
 #include <cstdint>
 #include <string>

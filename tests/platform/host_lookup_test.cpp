@@ -45,13 +45,20 @@ TEST_F(HostLookupTest, NameLookupPostsTheHandleAndKeepsTheEntryUntilTaken) {
   EXPECT_EQ(wsa::GetLastError(), 10022);
 }
 
-TEST_F(HostLookupTest, CancelledRequestNeverAnswers) {
+TEST_F(HostLookupTest, CancelledRequestLeavesNoAnswerToTake) {
   TLookupHandle h = AsyncGetHostByName(target, LookupDoneMessage, "localhost");
   EXPECT_TRUE(CancelAsyncRequest(h));
   TLookupHandle later = AsyncGetHostByName(target, LookupDoneMessage, "localhost");
-  ASSERT_TRUE(WaitForAnswers(1));
-  EXPECT_FALSE(WaitForAnswers(2, 100));
-  EXPECT_EQ(static_cast<TLookupHandle>(answers[0].wParam), later);
+  auto answered = [&] {
+    for (const auto& m : answers)
+      if (static_cast<TLookupHandle>(m.wParam) == later) return true;
+    return false;
+  };
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!answered() && std::chrono::steady_clock::now() < end)
+    TMessageLoop::Current().WaitAndDispatchOne(10);
+  ASSERT_TRUE(answered());
+  // A message for h may have been on its way already; it carries a handle nobody waits for.
   THostEntry entry;
   EXPECT_FALSE(TakeLookupResult(h, entry));
   EXPECT_TRUE(TakeLookupResult(later, entry));

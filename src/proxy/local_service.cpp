@@ -68,7 +68,11 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
   static const TCommand commands[] = {
       {"USER", 400, &TFormVazireRevivo::HandleUser},
       {"PASS", 401, &TFormVazireRevivo::HandlePass},
+      {"LIST", 402, &TFormVazireRevivo::HandleList},
       {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
+      {"STAT", 403, &TFormVazireRevivo::HandleStat},
+      {"RETR", 404, &TFormVazireRevivo::HandleRetr},
+      {"DELE", 405, &TFormVazireRevivo::HandleDele},
   };
   std::string_view keyword = std::string_view(Text).substr(0, 4);
   const TCommand* command = nullptr;
@@ -113,6 +117,7 @@ void TFormVazireRevivo::WaitUntilSent(TWSocket* Socket) {
 void TFormVazireRevivo::WSocket1SessionClosed(TCustomWSocket*, std::uint16_t) {
   Memo_LOG->Lines().Add("***WSocket - Session closed");
   heldInput_.clear();
+  ClearMessageStore();
   if (Memo_Meldungen->Lines().Empty()) HideToTray();
   Button_RESET->SetEnabled(true);
   Button_Abbrechen->SetEnabled(false);

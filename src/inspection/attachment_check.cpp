@@ -1,0 +1,103 @@
+// The attachment policy applied to every stored mail, and the report mail it may prepare.
+
+#include "app/program_folder.h"
+#include "app/text_table.h"
+#include "inspection/block_settings.h"
+#include "inspection/download_state.h"
+#include "inspection/file_extension.h"
+#include "inspection/mail_files.h"
+#include "inspection/message_store.h"
+#include "pop3/sync_pop3_client.h"
+
+namespace {
+
+const char kWorkFileName[] = "dummy.dummy";
+
+}  // namespace
+
+void TFormVazireRevivo::CheckAttachments() {
+  if (MessageStore.empty()) return;
+  auto log = [this](const std::string& line) { Memo_LOG->Lines().Add(line); };
+  auto result = [this](const std::string& line) { Memo_Meldungen->Lines().Add(line); };
+  log("Checking now if blocking of mails necessary.");
+  const TBlockPolicy policy = ReadBlockPolicy();
+
+  std::size_t i = 0;
+  while (i < MessageStore.size()) {
+    bool deleted = false;
+    bool rewritten = false;
+    bool removed = false;
+    std::string from, subject, to;
+    const std::size_t names = MessageStore[i].Attachments.size();
+    for (std::size_t j = 0; j < names && !deleted; ++j) {
+      TNachricht& entry = MessageStore[i];
+      const std::string name = entry.Attachments[j];
+      if (!IsBlockedAttachment(name, policy.BlockedExtensions)) continue;
+      log("Blocking Attachment: " + name);
+      from = entry.FromHeader;
+      subject = entry.SubjectHeader;
+      to = entry.ToHeader;
+      if (policy.Action == baRename) {
+        log("RENAMING Attachment: " + name);
+        std::string error;
+        if (RenameAttachment(entry, name, ProgramFile(kWorkFileName), error)) {
+          rewritten = true;
+        } else {
+          log("Renaming failed, mail left as it was: " + error);
+        }
+      } else if (policy.Action == baDelete) {
+        log("DELETING Mail - Reason: Attachment :" + name);
+        Pop3Cli1->SetMsgNum(entry.Number);
+        LastReply.clear();
+        RequestFinished = false;
+        Pop3Cli1->Dele();
+        AwaitReply();
+        deleted = true;
+        const std::string position = std::to_string(i + 1);
+        if (!LastReply.empty() && LastReply[0] == '+') {
+          log("Mail " + position + " blocked.");
+          result(GetTextById(300));
+          result(GetTextById(301));
+          result(GetTextById(302) + " " + entry.FromHeader);
+          result(GetTextById(303) + " " + entry.SubjectHeader);
+          result(GetTextById(304));
+          for (const auto& each : entry.Attachments) result(each);
+          result(DashLine());
+          ShowResults();
+          RemoveMessage(MessageStore, static_cast<int>(i));
+          removed = true;
+        } else if (!LastReply.empty() && LastReply[0] == '-') {
+          log("ERROR DURING blocking of Mail " + position + "!!!");
+          result(GetTextById(310));
+          result(GetTextById(311));
+          result(GetTextById(312) + " " + Pop3Cli1->LastResponse());
+          result(GetTextById(313) + " " + entry.FromHeader);
+          result(GetTextById(314) + " " + entry.SubjectHeader);
+          result(GetTextById(315));
+          for (const auto& each : entry.Attachments) result(each);
+          result(DashLine());
+          ShowResults();
+        }
+      }
+    }
+    if (deleted && ReportMailWanted()) SendReport(from, subject, to);
+    if (rewritten) {
+      std::string error;
+      if (!InsertNotice(MessageStore[i], ProgramFile("RenameTXT.txt"),
+                        ProgramFile("RenameHTML.txt"), ProgramFile(kWorkFileName), error)) {
+        log("Notice not inserted: " + error);
+      }
+    }
+    if (!removed) ++i;
+  }
+  log("Checked for Attachments to be blocked.");
+}
+
+void TFormVazireRevivo::SendReport(const std::string& From, const std::string& Subject,
+                                   const std::string& To) {
+  std::string error;
+  if (::SendReport(From, Subject, To, ProgramFile("response.eml"), ProgramFile("mail.eml"),
+                   error) == TReportResult::Failed) {
+    Memo_LOG->Lines().Add("Report mail not prepared: " + error);
+  }
+}

@@ -1,0 +1,150 @@
+// Downloading every stored mail with RETR and decoding it for its header values and
+// attachment names.
+
+#include <cstdio>
+
+#include "app/program_folder.h"
+#include "app/text_table.h"
+#include "inspection/attachment_name.h"
+#include "inspection/download_state.h"
+#include "inspection/message_store.h"
+#include "mime/mime_decode.h"
+#include "platform/application.h"
+#include "pop3/sync_pop3_client.h"
+
+namespace {
+
+const char kDownloadFileName[] = "dummy.eml";
+constexpr std::size_t kFileBlock = 64 * 1024;
+
+}  // namespace
+
+bool TFormVazireRevivo::DownloadAndDecodeAll() {
+  auto& state = DownloadState(*this);
+  const int count = static_cast<int>(MessageStore.size());
+  if (count <= 0) return true;
+
+  CurrentMessage = 0;
+  for (TControl* control :
+       {static_cast<TControl*>(ProgressBar1), static_cast<TControl*>(ProgressBar2),
+        static_cast<TControl*>(Label_Mails), static_cast<TControl*>(Label_ProgressBar1),
+        static_cast<TControl*>(Label_Progressbar2)}) {
+    control->Show();
+  }
+  Label_Status->SetCaption(GetTextById(407));
+  Label_Mails->SetCaption("0 / 0");
+  ProgressBar1->SetRange(0, count);
+  ProgressBar1->SetPosition(0);
+  Application->ProcessMessages();
+
+  const std::string downloadPath = ProgramFile(kDownloadFileName);
+  for (int i = 0; i < count; ++i) {
+    Pop3Cli1->SetMsgNum(i + 1);
+    ProgressBar2->SetRange(0, Pop3Cli1->MsgSize());
+    ProgressBar2->SetPosition(0);
+    Label_Mails->SetCaption(std::to_string(i + 1) + " / " + std::to_string(count));
+    Application->ProcessMessages();
+
+    state.File = std::make_unique<TFileStream>(downloadPath, TFileMode::fmCreate);
+    state.Pending.clear();
+    state.WriteError.clear();
+    state.Received = state.Shown = 0;
+    state.MessageComplete = false;
+    RetrievePending = true;
+    LastReply.clear();
+    RequestFinished = false;
+    CurrentMessage = i;
+    TNachricht& entry = MessageStore[static_cast<std::size_t>(i)];
+    entry.Content.SetPosition(0);
+
+    Pop3Cli1->Retr();
+    AwaitReply();
+    TLineWaitEnd end = TLineWaitEnd::lwDone;
+    if (AbortRequested) {
+      end = TLineWaitEnd::lwAborted;
+    } else if (TimedOut) {
+      end = TLineWaitEnd::lwTimedOut;
+    } else {
+      end = AwaitLines(
+          *this, [this] { return !RetrievePending; }, 20);
+    }
+    Memo_LOG->Lines().Add("RETR complete - a new Mail has been downloaded.");
+    if (end == TLineWaitEnd::lwAborted || AbortRequested) {
+      state.Pending.clear();
+      state.File->SetSize(0);
+      state.File.reset();
+      state.Failure = TCheckFailure::cfAborted;
+      return false;
+    }
+    state.CloseFile();
+    if (end == TLineWaitEnd::lwTimedOut) {
+      std::remove(downloadPath.c_str());
+      state.Failure = TCheckFailure::cfTimedOut;
+      return false;
+    }
+    // Only a mail that arrived up to its terminating line, and reached the file whole, is
+    // kept: a refused RETR, a lost session or a full disk leaves nothing half received.
+    if (!state.MessageComplete || !state.WriteError.empty()) {
+      if (!state.WriteError.empty()) {
+        Memo_LOG->Lines().Add("Download file error: " + state.WriteError);
+      }
+      std::remove(downloadPath.c_str());
+      state.Failure = TCheckFailure::cfBroken;
+      return false;
+    }
+
+    TMemoryStream loaded;
+    loaded.LoadFromFile(downloadPath);
+    if (loaded.Size() > 0) {
+      entry.Content.Clear();
+      entry.Content.LoadFromStream(loaded);
+      entry.Content.SetPosition(0);
+      Memo_LOG->Lines().Add("Decoding Mail now...");
+      entry.Content.SetPosition(0);
+      MimeDecode1->DecodeFromStream(entry.Content);
+      entry.ToHeader = MimeDecode1->MsgTo();
+      entry.FromHeader = MimeDecode1->MsgFrom();
+      entry.SubjectHeader = MimeDecode1->MsgSubject();
+      Memo_LOG->Lines().Add("Mail decoded. Information:");
+      Memo_LOG->Lines().Add("From:" + entry.FromHeader);
+      Memo_LOG->Lines().Add("Subjects:" + entry.SubjectHeader);
+      Memo_LOG->Lines().Add("Attachments:");
+      for (const auto& name : entry.Attachments) Memo_LOG->Lines().Add(name);
+      entry.Content.SetPosition(0);
+    }
+    ProgressBar1->SetPosition(i + 1);
+  }
+  Image_RETR->Show();
+  std::remove(downloadPath.c_str());
+  return true;
+}
+
+void TFormVazireRevivo::Pop3Cli1MessageLine() {
+  auto& state = DownloadState(*this);
+  state.LastLineTick = GetTickCount();
+  if (!state.File) return;
+  const std::string& line = Pop3Cli1->LastResponse();
+  state.Pending += line;
+  // A forced piece of a longer line is continued by the next piece, not ended here.
+  if (Pop3Cli1->LastResponseComplete()) state.Pending += "\r\n";
+  if (state.Pending.size() >= kFileBlock) state.FlushFile();
+
+  state.Received += static_cast<std::int64_t>(line.size());
+  // The bar moves in steps of a hundredth, not at every line.
+  const std::int64_t range = ProgressBar2->Max() - ProgressBar2->Min();
+  if (range > 0 && (state.Received - state.Shown) * 100 >= range) {
+    state.Shown = state.Received;
+    ProgressBar2->SetPosition(static_cast<int>(std::min<std::int64_t>(state.Received, range)));
+  }
+}
+
+void TFormVazireRevivo::Pop3Cli1MessageEnd() {
+  DownloadState(*this).MessageComplete = true;
+}
+
+void TFormVazireRevivo::MimeDecode1PartHeaderLine() {
+  auto name = AttachmentNameFromPartHeaderLine(MimeDecode1->LineText());
+  if (!name) return;
+  if (CurrentMessage < 0 || CurrentMessage >= static_cast<int>(MessageStore.size())) return;
+  MessageStore[static_cast<std::size_t>(CurrentMessage)].Attachments.push_back(std::move(*name));
+}

@@ -1,0 +1,54 @@
+#pragma once
+// What the listing and the download of a mailbox check have seen, and the wait for the rest
+// of a multi-line reply. Shared by the store preparation, the download and the mailbox
+// commands.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/streams.h"
+#include "proxy/main_form.h"
+
+// Why a mailbox check could not be completed.
+enum class TCheckFailure {
+  cfNone,
+  cfAborted,   // the user pressed Cancel
+  cfTimedOut,  // no line within the reply time limit
+  cfBroken     // a refusal, a lost session, a listing or mail cut short, a write error
+};
+
+struct TFormVazireRevivo::TDownloadState {
+  TCheckFailure Failure = TCheckFailure::cfNone;
+  // The listing's and the current mail's terminating line arrived.
+  bool ListingComplete = false;
+  bool MessageComplete = false;
+  // When the last line of the running multi-line reply arrived.
+  std::uint32_t LastLineTick = 0;
+
+  // The download file of the current mail, written in blocks.
+  std::unique_ptr<TFileStream> File;
+  std::string Pending;
+  std::string WriteError;
+  // Bytes of the current mail and what the progress bar shows of them.
+  std::int64_t Received = 0;
+  std::int64_t Shown = 0;
+
+  void FlushFile();
+  void CloseFile();
+};
+
+// The download state of the window, created on first use.
+TFormVazireRevivo::TDownloadState& DownloadState(TFormVazireRevivo& form);
+
+enum class TLineWaitEnd { lwDone, lwAborted, lwTimedOut };
+
+// Repeats { pause `stepMs`; process pending messages } until `done` holds. The user's Cancel
+// ends it, and so does the reply time limit (Timer_TimeOut's interval), counted from the
+// last line received: the client is then aborted. Closing the window ends it at once.
+TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& done,
+                        std::uint32_t stepMs);
+
+// A line of exactly 100 dashes for the results memo.
+const std::string& DashLine();

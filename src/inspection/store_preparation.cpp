@@ -1,0 +1,100 @@
+// The store for a mailbox check: one entry per upstream mail, with the server's LIST sizes.
+
+#include "inspection/download_state.h"
+#include "inspection/mailbox_protocol.h"
+#include "inspection/message_store.h"
+#include "platform/application.h"
+#include "pop3/sync_pop3_client.h"
+
+namespace {
+// More mails than this in one mailbox are taken for a broken STAT reply rather than a reason
+// to reserve memory for them.
+constexpr std::int32_t kMostMails = 1000000;
+}  // namespace
+
+void TFormVazireRevivo::PrepareStore() {
+  auto& state = DownloadState(*this);
+  MessageSizes.clear();
+  MessageStore.clear();
+  const std::int32_t count = Pop3Cli1->MsgCount();
+  if (count <= 0) return;
+  if (count > kMostMails) {
+    Memo_LOG->Lines().Add("Mailbox of " + std::to_string(count) + " mails refused.");
+    state.Failure = TCheckFailure::cfBroken;
+    return;
+  }
+  MessageSizes.assign(static_cast<std::size_t>(count) + 1, 0);
+
+  ListingPending = true;
+  state.ListingComplete = false;
+  Pop3Cli1->SetMsgNum(0);
+  // A completion still queued from the STAT must not be taken for the listing's.
+  Application->ProcessMessages();
+  LastReply.clear();
+  RequestFinished = false;
+  Pop3Cli1->List();
+  AwaitReply();
+  if (AbortRequested) {
+    MessageStore.clear();
+    state.Failure = TCheckFailure::cfAborted;
+    return;
+  }
+  if (TimedOut) {
+    state.Failure = TCheckFailure::cfTimedOut;
+    return;
+  }
+  if (!LastReply.empty() && LastReply[0] == '-') {
+    state.Failure = TCheckFailure::cfBroken;
+    return;
+  }
+  // The wait lasts until the LIST request has completed, not only until the line of the last
+  // number: the first RETR cannot start while the listing's end is still outstanding. A
+  // listing that never ends is bounded by the reply time limit, counted from its last line.
+  switch (AwaitLines(
+      *this, [this] { return RequestFinished; }, 5)) {
+    case TLineWaitEnd::lwAborted:
+      MessageStore.clear();
+      state.Failure = TCheckFailure::cfAborted;
+      return;
+    case TLineWaitEnd::lwTimedOut:
+      state.Failure = TCheckFailure::cfTimedOut;
+      return;
+    case TLineWaitEnd::lwDone:
+      break;
+  }
+  ListingPending = false;
+  if (!state.ListingComplete) {
+    state.Failure = TCheckFailure::cfBroken;
+    return;
+  }
+
+  MessageStore.resize(static_cast<std::size_t>(Pop3Cli1->MsgCount()));
+  for (std::size_t i = 0; i < MessageStore.size(); ++i) {
+    TNachricht& entry = MessageStore[i];
+    entry.Number = static_cast<std::int32_t>(i) + 1;
+    entry.Size = MessageSizes[i + 1];
+    entry.Content.Clear();
+    entry.Attachments.clear();
+  }
+  Image_LIST->Show();
+}
+
+void TFormVazireRevivo::Pop3Cli1ListLine() {
+  DownloadState(*this).LastLineTick = GetTickCount();
+  if (!ListingPending) return;
+  const std::string& line = Pop3Cli1->LastResponse();
+  const auto parsed = ParseListLine(line);
+  if (!parsed) return;
+  // A number outside the mailbox the STAT announced has no place in the list.
+  if (parsed->Number < 1 || static_cast<std::size_t>(parsed->Number) >= MessageSizes.size()) {
+    return;
+  }
+  MessageSizes[static_cast<std::size_t>(parsed->Number)] = parsed->Size;
+  Memo_LOG->Lines().Add("LISTLINE: Message " + std::to_string(parsed->Number) + " has " + line +
+                        " Bytes");
+  if (parsed->Number >= Pop3Cli1->MsgCount()) ListingPending = false;
+}
+
+void TFormVazireRevivo::Pop3Cli1ListEnd() {
+  DownloadState(*this).ListingComplete = true;
+}

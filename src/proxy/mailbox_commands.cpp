@@ -1,0 +1,239 @@
+// The mail program's mailbox commands STAT, LIST, RETR and DELE. STAT does the real work:
+// every mail is downloaded, decoded and checked before the answer; LIST and RETR are then
+// served from the store, DELE goes to the server with the server's own number of the mail.
+
+#include "app/text_table.h"
+#include "inspection/download_state.h"
+#include "inspection/mailbox_protocol.h"
+#include "inspection/message_store.h"
+#include "mime/mime_decode.h"
+#include "net/wsocket.h"
+#include "pop3/sync_pop3_client.h"
+
+namespace {
+
+// A stored mail goes out in pieces of this size, byte-stuffed on the way.
+constexpr std::size_t kSendPiece = 64 * 1024;
+
+std::string Decimal(std::int64_t value) {
+  return std::to_string(value);
+}
+
+bool Positive(const std::string& reply) {
+  return !reply.empty() && reply[0] == '+';
+}
+bool Negative(const std::string& reply) {
+  return !reply.empty() && reply[0] == '-';
+}
+
+// A reply that is neither positive nor negative still answers the mail program, negatively.
+std::string AsNegativeReply(const std::string& reply) {
+  if (Negative(reply)) return reply;
+  return reply.empty() ? "-ERR No reply from the POP3 server" : "-ERR " + reply;
+}
+
+}  // namespace
+
+void TFormVazireRevivo::ClearMessageStore() {
+  MessageStore.clear();
+  MessageSizes.clear();
+  CurrentMessage = 0;
+  MailboxChecked = false;
+  if (Download) Download->CloseFile();
+}
+
+TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socket) {
+  auto& state = DownloadState(*this);
+  auto log = [this](const std::string& line) { Memo_LOG->Lines().Add(line); };
+  ClearMessageStore();
+  state.Failure = TCheckFailure::cfNone;
+  if (!MimeDecode1) MimeDecode1 = std::make_shared<TMimeDecode>();
+  Pop3Cli1->OnListLine = [this](TCustomPop3Cli*) { Pop3Cli1ListLine(); };
+  Pop3Cli1->OnListEnd = [this](TCustomPop3Cli*) { Pop3Cli1ListEnd(); };
+  Pop3Cli1->OnMessageLine = [this](TCustomPop3Cli*) { Pop3Cli1MessageLine(); };
+  Pop3Cli1->OnMessageEnd = [this](TCustomPop3Cli*) { Pop3Cli1MessageEnd(); };
+  MimeDecode1->OnPartHeaderLine = [this](TMimeDecode&) { MimeDecode1PartHeaderLine(); };
+
+  LastReply.clear();
+  RequestFinished = false;
+  Pop3Cli1->Stat();
+  AwaitReply();
+  if (AbortRequested) {
+    Socket->SendText("-ERR Request aborted by User\r\n");
+    return TMailboxCheck::Answered;
+  }
+  if (!Positive(LastReply)) {
+    Memo_Meldungen->Lines().Add(GetTextById(350));
+    Memo_Meldungen->Lines().Add(GetTextById(351));
+    Memo_Meldungen->Lines().Add(DashLine());
+    ShowResults();
+    log("STAT failed!");
+    Socket->SendText(AsNegativeReply(LastReply) + "\r\n");
+    WaitUntilSent(Socket);
+    return TMailboxCheck::Answered;
+  }
+
+  try {
+    log("STAT sent ok ; Getting and checking mails now.");
+    log("Real STAT-Response was:" + Pop3Cli1->LastResponse());
+    Image_STAT->Show();
+    PrepareStore();
+    log("Mailarray contains " + Decimal(static_cast<std::int64_t>(MessageStore.size())) +
+        " mails with " + Decimal(TotalSize(MessageStore)) + " Bytes.");
+    if (state.Failure == TCheckFailure::cfNone) DownloadAndDecodeAll();
+  } catch (...) {
+    ClearMessageStore();
+    throw;
+  }
+
+  if (AbortRequested || state.Failure == TCheckFailure::cfAborted) {
+    ClearMessageStore();
+    Socket->SendText("-ERR Abort requested by User\r\n");
+    return TMailboxCheck::Answered;
+  }
+  if (state.Failure != TCheckFailure::cfNone) {
+    // Nothing of a check that broke off is served: the mail program hears of the failure,
+    // and every mail stays on the server as it was.
+    ClearMessageStore();
+    Socket->SendText(state.Failure == TCheckFailure::cfTimedOut
+                         ? "-ERR TimeOut\r\n"
+                         : "-ERR Error during download!\r\n");
+    WaitUntilSent(Socket);
+    log("Download failed - mails not served.");
+    Memo_Meldungen->Lines().Add(GetTextById(350));
+    Memo_Meldungen->Lines().Add(GetTextById(351));
+    Memo_Meldungen->Lines().Add(DashLine());
+    ShowResults();
+    return TMailboxCheck::Answered;
+  }
+
+  try {
+    log("All mails successfully downloaded.");
+    CheckAttachments();
+  } catch (...) {
+    ClearMessageStore();
+    throw;
+  }
+  Image_ATTACHMENTS->Show();
+  MailboxChecked = true;
+  return TMailboxCheck::Checked;
+}
+
+namespace {
+
+// The first LIST, RETR or DELE of a logged-in connection that sent no STAT checks the
+// mailbox first; false when that check already answered the command.
+bool EnsureMailboxChecked(TFormVazireRevivo& form, TWSocket* socket) {
+  if (form.MailboxChecked || form.Pop3Cli1->ProtocolState() != pop3Transaction) return true;
+  return form.CheckMailbox(socket) == TFormVazireRevivo::TMailboxCheck::Checked;
+}
+
+bool RefuseWrongNumber(TFormVazireRevivo& form, TWSocket* socket, int number) {
+  if (number >= 1 && number <= static_cast<int>(MessageStore.size())) return false;
+  socket->SendText("-ERR Messagenumber too high!\r\n");
+  form.WaitUntilSent(socket);
+  form.Memo_LOG->Lines().Add("Client requested a wrong Messagenumber!");
+  return true;
+}
+
+}  // namespace
+
+void TFormVazireRevivo::HandleStat(TWSocket* Socket, const std::string&) {
+  if (CheckMailbox(Socket) != TMailboxCheck::Checked) return;
+  Socket->SendText("+OK " + Decimal(static_cast<std::int64_t>(MessageStore.size())) + " " +
+                   Decimal(ServedTotalSize(MessageStore)) + "\r\n");
+  WaitUntilSent(Socket);
+  Memo_LOG->Lines().Add("Mailarray contains " +
+                        Decimal(static_cast<std::int64_t>(MessageStore.size())) +
+                        " mails after Blocking.");
+}
+
+void TFormVazireRevivo::HandleList(TWSocket* Socket, const std::string& Text) {
+  if (!EnsureMailboxChecked(*this, Socket)) return;
+  if (const auto number = ParseListArgument(Text)) {
+    if (RefuseWrongNumber(*this, Socket, *number)) return;
+    const std::string line =
+        Decimal(*number) + " " +
+        Decimal(ServedSize(MessageStore[static_cast<std::size_t>(*number - 1)]));
+    Memo_LOG->Lines().Add("Add to LIST-Response : " + line);
+    Socket->SendText("+OK " + line + "\r\n");
+    WaitUntilSent(Socket);
+    return;
+  }
+  std::string reply;
+  if (MessageStore.empty()) {
+    reply = "-ERR No Messages!\r\n";
+  } else {
+    reply = "+OK Listing follows\r\n";
+    for (std::size_t p = 0; p < MessageStore.size(); ++p) {
+      const std::string line =
+          Decimal(static_cast<std::int64_t>(p + 1)) + " " + Decimal(ServedSize(MessageStore[p]));
+      Memo_LOG->Lines().Add("Add to LIST-Response : " + line);
+      reply += line + "\r\n";
+    }
+    reply += ".\r\n";
+  }
+  Socket->SendText(reply);
+  WaitUntilSent(Socket);
+}
+
+void TFormVazireRevivo::HandleRetr(TWSocket* Socket, const std::string& Text) {
+  RetrievePending = false;
+  if (!EnsureMailboxChecked(*this, Socket)) return;
+  const int number = ParseNumberArgument(Text);
+  if (RefuseWrongNumber(*this, Socket, number)) return;
+  TNachricht& entry = MessageStore[static_cast<std::size_t>(number - 1)];
+  Pop3Cli1->SetMsgNum(entry.Number);
+  Memo_LOG->Lines().Add("Sending Message " + Decimal(number) + " now");
+  Memo_LOG->Lines().Add("Message has " + Decimal(entry.Size) + " Bytes.");
+  Memo_LOG->Lines().Add("Stream has " + Decimal(entry.Content.Size()) + " Bytes.");
+  Socket->SendText("+OK Message follows\r\n");
+  WaitUntilSent(Socket);
+
+  entry.Content.SetPosition(0);
+  const std::string& content = entry.Content.DataString();
+  TByteStuffer stuffer;
+  std::int64_t sent = 0;
+  std::string piece;
+  for (std::size_t at = 0; at < content.size(); at += kSendPiece) {
+    piece.clear();
+    stuffer.Append(std::string_view(content).substr(at, kSendPiece), piece);
+    sent += Socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
+  }
+  // The terminating line must stand on a line of its own.
+  if (!content.empty() && content.compare(content.size() - std::min<std::size_t>(2, content.size()),
+                                          std::string::npos, "\r\n") != 0) {
+    sent += Socket->SendText("\r\n");
+  }
+  WaitUntilSent(Socket);
+  Memo_LOG->Lines().Add(Decimal(sent) + " Bytes of mail sent");
+  Socket->SendText(".\r\n");
+  WaitUntilSent(Socket);
+  Memo_LOG->Lines().Add("Message has been sent.");
+}
+
+void TFormVazireRevivo::HandleDele(TWSocket* Socket, const std::string& Text) {
+  Image_SENT->Show();
+  if (!EnsureMailboxChecked(*this, Socket)) return;
+  const int number = ParseNumberArgument(Text);
+  if (RefuseWrongNumber(*this, Socket, number)) return;
+  Pop3Cli1->SetMsgNum(MessageStore[static_cast<std::size_t>(number - 1)].Number);
+  LastReply.clear();
+  RequestFinished = false;
+  Pop3Cli1->Dele();
+  AwaitReply();
+  if (AbortRequested) {
+    Socket->SendText("-ERR Request aborted by User\r\n");
+    return;
+  }
+  const bool accepted = Positive(LastReply);
+  Socket->SendText((accepted ? LastReply : AsNegativeReply(LastReply)) + "\r\n");
+  WaitUntilSent(Socket);
+  if (!accepted) {
+    Memo_Meldungen->Lines().Add(GetTextById(360));
+    Memo_Meldungen->Lines().Add(GetTextById(361));
+    Memo_Meldungen->Lines().Add(DashLine());
+    ShowResults();
+    Memo_LOG->Lines().Add("DELE failed!");
+  }
+}

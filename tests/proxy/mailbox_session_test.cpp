@@ -1,0 +1,443 @@
+// Whole mail checks inside one process: a scripted upstream server, the window's service and
+// a scripted mail program, with the message loop turned by the test.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/program_folder.h"
+#include "inspection/message_store.h"
+#include "open_recorder.h"
+#include "proxy/main_form.h"
+#include "proxy_test_support.h"
+
+namespace {
+
+using namespace proxytest;
+namespace fs = std::filesystem;
+
+std::uint16_t FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+std::string PlainMail(const std::string& subject, const std::string& body = "Hello.\n") {
+  return Crlf("From: Bob <bob@example.org>\nTo: Alice <alice@example.org>\nSubject: " + subject +
+              "\n\n" + body);
+}
+
+std::string MailWithAttachment(const std::string& subject, const std::string& name) {
+  return Crlf(
+      "From: Mallory <mallory@example.net>\n"
+      "To: Alice <alice@example.org>\n"
+      "Subject: " +
+      subject +
+      "\n"
+      "MIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=\"--=_b\"\n"
+      "\n"
+      "----=_b\n"
+      "Content-Type: text/plain; charset=us-ascii\n"
+      "\n"
+      "Please open it.\n"
+      "----=_b\n"
+      "Content-Type: application/octet-stream; name=\"" +
+      name +
+      "\"\n"
+      "Content-Transfer-Encoding: base64\n"
+      "Content-Disposition: attachment; filename=\"" +
+      name +
+      "\"\n"
+      "\n"
+      "QUJD\n"
+      "----=_b--\n");
+}
+
+// What a mail program receives for RETR of a stored mail.
+std::string RetrReply(const std::string& mail) {
+  return "+OK Message follows\r\n" + DotStuffed(mail);
+}
+
+class MailboxSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/brindlecap-session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    InitProgramFolder(folder_ + "/brindlecap");
+    setenv("BRINDLECAP_REGISTRY", (folder_ + "/registry.reg").c_str(), 1);
+    Write("RenameTXT.txt", "Renamed for safety.\r\n");
+    Write("RenameHTML.txt", "<p>Renamed for safety.</p>\r\n");
+    listenPort_ = FreePort();
+    setenv("BRINDLECAP_LISTEN_PORT", std::to_string(listenPort_).c_str(), 1);
+  }
+  void TearDown() override {
+    form_.reset();
+    MessageStore.clear();
+    unsetenv("BRINDLECAP_REGISTRY");
+    unsetenv("BRINDLECAP_LISTEN_PORT");
+    unsetenv("BRINDLECAP_UPSTREAM_PORT");
+    fs::remove_all(folder_);
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(folder_ + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void Settings(const std::string& values) {
+    Write("registry.reg",
+          "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Oskendar\\Brindlecap]\r\n" + values);
+  }
+
+  // Starts the upstream with `box` and the window.
+  TScriptedServer& Upstream(TMailbox& box) {
+    server_ = std::make_unique<TScriptedServer>();
+    server_->Do(ServeMailbox(box));
+    setenv("BRINDLECAP_UPSTREAM_PORT", server_->PortText().c_str(), 1);
+    server_->Start();
+    form_ = std::make_unique<TFormVazireRevivo>();
+    return *server_;
+  }
+
+  // A mail program that has logged in as the mailbox's user.
+  std::unique_ptr<TScriptedClient> LoggedIn(const TMailbox& box) {
+    auto client = std::make_unique<TScriptedClient>(listenPort_);
+    client->ExpectPrefix("+OK Welcome")
+        .SendLine("USER 127.0.0.1/" + box.user)
+        .ExpectPrefix("+OK")
+        .SendLine("PASS " + box.password)
+        .ExpectPrefix("+OK");
+    return client;
+  }
+
+  void Run(TScriptedClient& client, int timeoutMs = 30000) {
+    client.Start();
+    ASSERT_TRUE(PumpUntil([&] { return client.Done(); }, timeoutMs)) << client.Transcript();
+    EXPECT_TRUE(client.Succeeded()) << client.Failure() << "\n"
+                                    << client.Transcript() << "\nlog:\n"
+                                    << form_->Memo_LOG->Lines().Text();
+  }
+
+  std::string Log() const { return form_->Memo_LOG->Lines().Text(); }
+  std::string Results() const { return form_->Memo_Meldungen->Lines().Text(); }
+
+  // Ends the upstream script (after QUIT or a dropped connection).
+  void FinishUpstream() {
+    ASSERT_TRUE(PumpUntil([&] { return server_->Done(); }, 15000)) << server_->Transcript();
+  }
+
+  std::string folder_;
+  std::uint16_t listenPort_ = 0;
+  std::unique_ptr<TScriptedServer> server_;
+  std::unique_ptr<TFormVazireRevivo> form_;
+};
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST_F(MailboxSession, DeletedMailLeavesTheOthersAtNewPositionsAndDeleUsesServerNumbers) {
+  TOpenRecorder opened;
+  Settings("\"Aktion\"=dword:00000002\r\n\"CheckBox_SendError\"=dword:00000001\r\n");
+  Write("response.eml", "To: XXX%3\r\nSubject: blocked XXX%2\r\n\r\nfor XXX%1\r\n");
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe"), PlainMail("three")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  const auto total = box.mails[0].size() + box.mails[2].size();
+  client->SendLine("STAT")
+      .Expect("+OK 2 " + std::to_string(total))
+      .SendLine("LIST")
+      .Expect("+OK Listing follows")
+      .Expect("1 " + std::to_string(box.mails[0].size()))
+      .Expect("2 " + std::to_string(box.mails[2].size()))
+      .Expect(".")
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(box.mails[2]))
+      .SendLine("DELE 2")
+      .ExpectPrefix("+OK")
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_TRUE(Contains(box.commands, "DELE 2"));  // by the policy
+  EXPECT_TRUE(Contains(box.commands, "DELE 3"));  // the mail program's message 2
+  EXPECT_EQ(box.expunged, (std::set<int>{2, 3}));
+  EXPECT_NE(Log().find("DELETING Mail - Reason: Attachment :evil.exe"), std::string::npos);
+  EXPECT_NE(Log().find("Mail 2 blocked."), std::string::npos);
+  EXPECT_NE(Results().find("evil.exe"), std::string::npos);
+  EXPECT_NE(Results().find(std::string(100, '-')), std::string::npos);
+  EXPECT_EQ(Read("mail.eml"),
+            "To: mallory@example.net\r\nSubject: blocked evil\r\n\r\nfor alice@example.org\r\n");
+  EXPECT_NE(opened.WaitForLines(1).find("mail.eml"), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder_ + "/dummy.eml"));
+}
+
+TEST_F(MailboxSession, RenamedMailIsListedWithTheSizeItIsSentWith) {
+  TMailbox box;
+  box.mails = {PlainMail("dots", ".\n..\n.x\nend\n"), MailWithAttachment("tool", "tool.exe")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .ExpectPrefix("+OK 2 ")
+      .SendLine("LIST 1")
+      .ExpectPrefix("+OK 1 ")
+      .SendLine("LIST 2")
+      .ExpectPrefix("+OK 2 ")
+      .SendLine("LIST 3")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[0]))
+      .SendLine("RETR 2")
+      .Expect("+OK Message follows");
+  std::string renamed;
+  client->Do([&](TPeerIo& io, std::string& failure) {
+    for (;;) {
+      auto line = io.ReadLine(10000);
+      if (!line) {
+        failure = "RETR 2 did not end";
+        return false;
+      }
+      if (*line == ".") return true;
+      renamed += (line->rfind("..", 0) == 0 ? line->substr(1) : *line) + "\r\n";
+    }
+  });
+  Run(*client);
+  const std::string received = client->Received();
+  const std::string expectedList = "+OK 2 " + std::to_string(renamed.size()) + "\r\n";
+  EXPECT_NE(received.find(expectedList), std::string::npos) << received;
+  EXPECT_NE(received.find("+OK 1 " + std::to_string(box.mails[0].size()) + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(received.find("+OK 2 " + std::to_string(box.mails[0].size() + renamed.size())),
+            std::string::npos);
+  EXPECT_NE(renamed.find("name=\"tool.exeBLOCKED\""), std::string::npos) << renamed;
+  EXPECT_NE(renamed.find("\r\n\r\nRenamed for safety.\r\n\r\nPlease open it."), std::string::npos)
+      << renamed;
+  EXPECT_TRUE(form_->Image_ATTACHMENTS->Visible());
+  EXPECT_TRUE(form_->Image_RETR->Visible());
+}
+
+TEST_F(MailboxSession, EmptyMailboxAndWrongNumbers) {
+  TMailbox box;
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 0 0")
+      .SendLine("LIST")
+      .Expect("-ERR No Messages!")
+      .SendLine("RETR 1")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("RETR 0")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("RETR -1")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("DELE one")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+}
+
+TEST_F(MailboxSession, CommandsWithoutStatCheckTheMailboxFirst) {
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("tool", "x.js"), PlainMail("three")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("LIST")
+      .Expect("+OK Listing follows")
+      .Do([](TPeerIo& io, std::string& failure) {
+        for (int i = 0; i < 4; ++i) {
+          if (!io.ReadLine(10000)) {
+            failure = "listing cut short";
+            return false;
+          }
+        }
+        return true;
+      })
+      .SendLine("LIST 2")
+      .ExpectPrefix("+OK 2 ")
+      .SendLine("LIST 9")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("LIST x")
+      .Expect("-ERR Messagenumber too high!")
+      .SendLine("RETR 3")
+      .ExpectBytes(RetrReply(box.mails[2]))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  EXPECT_EQ(std::count(box.commands.begin(), box.commands.end(), "STAT"), 1);
+  EXPECT_NE(Log().find("RENAMING Attachment: x.js"), std::string::npos);
+}
+
+TEST_F(MailboxSession, ALaterConnectionNeverSeesAnEarlierOnesMail) {
+  TMailbox first;
+  first.mails = {PlainMail("for the first")};
+  TMailbox second;
+  second.user = "bob";
+  second.mails = {PlainMail("for the second")};
+  auto& server = Upstream(first);
+  server.AcceptNext().Do(ServeMailbox(second));
+  auto one = LoggedIn(first);
+  one->SendLine("STAT").ExpectPrefix("+OK 1 ").Close();
+  Run(*one);
+  ASSERT_TRUE(PumpUntil([&] { return MessageStore.empty(); }, 5000));
+  form_->Button_RESETClick();
+  auto two = LoggedIn(second);
+  two->SendLine("RETR 1")
+      .ExpectBytes(RetrReply(second.mails[0]))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*two);
+}
+
+TEST_F(MailboxSession, LongLinesAndZeroBytesArriveUnchanged) {
+  TMailbox box;
+  box.mails = {
+      Crlf("Subject: long\n\n" + std::string(10000, 'x') + "\n.y" + std::string(5000, 'z') + "\n"),
+      std::string("Subject: nul\r\n\r\nbefore\0after\r\n", 30)};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 2 " + std::to_string(box.mails[0].size() + box.mails[1].size()))
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[0]))
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(box.mails[1]))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+}
+
+TEST_F(MailboxSession, ADownloadCutShortServesNothingAndDeletesNothing) {
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  TMailbox box;
+  box.mails = {MailWithAttachment("a", "a.exe"), PlainMail("two", std::string(20000, 'y') + "\n"),
+               PlainMail("three")};
+  box.dropDuringRetr = 2;
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("-ERR Error during download!")
+      .SendLine("LIST")
+      .ExpectPrefix("-ERR");
+  Run(*client);
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_NE(Log().find("Download failed - mails not served."), std::string::npos);
+  EXPECT_NE(Results().find(std::string(100, '-')), std::string::npos);
+  EXPECT_FALSE(Contains(box.commands, "DELE 1"));
+}
+
+TEST_F(MailboxSession, AListingThatGoesSilentEndsWithTheTimeOut) {
+  TMailbox box;
+  box.mails = {PlainMail("one"), PlainMail("two"), PlainMail("three")};
+  box.silentDuringListAfter = 1;
+  Upstream(box);
+  form_->Timer_TimeOut->SetInterval(500);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").Expect("-ERR TimeOut");
+  Run(*client);
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_NE(Log().find("Download failed - mails not served."), std::string::npos);
+}
+
+TEST_F(MailboxSession, AMailThatGoesSilentEndsWithTheTimeOut) {
+  TMailbox box;
+  box.mails = {PlainMail("one"), PlainMail("two", std::string(30000, 'q') + "\n")};
+  box.silentDuringRetr = 2;
+  Upstream(box);
+  form_->Timer_TimeOut->SetInterval(500);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").Expect("-ERR TimeOut");
+  Run(*client);
+  EXPECT_TRUE(MessageStore.empty());
+}
+
+TEST_F(MailboxSession, LogOnlyActionAndDisabledGroupsChangeNothing) {
+  TMailbox box;
+  box.mails = {MailWithAttachment("tool", "tool.exe")};
+  Settings("\"Aktion\"=dword:00000003\r\n");
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[0].size()))
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[0]))
+      .Do([this](TPeerIo&, std::string&) {
+        Settings(
+            "\"CheckBox_CheckAttach_Skripte\"=dword:00000000\r\n"
+            "\"CheckBox_CheckAttach_EXEs\"=dword:00000000\r\n"
+            "\"CheckBox_CheckAttach_Other\"=dword:00000000\r\n");
+        return true;
+      })
+      // A second STAT of the same connection downloads and checks everything again.
+      .SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[0].size()));
+  Run(*client);
+  const auto& log = form_->Memo_LOG->Lines().Strings();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Blocking Attachment: tool.exe"), 1);
+  EXPECT_EQ(Log().find("RENAMING"), std::string::npos);
+  EXPECT_EQ(std::count(box.commands.begin(), box.commands.end(), "RETR 1"), 2);
+  // With every group off the run logs only its first and last line.
+  const auto last =
+      std::find(log.rbegin(), log.rend(), "Checking now if blocking of mails necessary.");
+  ASSERT_NE(last, log.rend());
+  EXPECT_EQ(*(last - 1), "Checked for Attachments to be blocked.");
+}
+
+TEST_F(MailboxSession, LettersWhereANumberBelongsFailTheCheckWithoutServingIt) {
+  Settings("\"Aktion\"=\"rename\"\r\n");
+  TMailbox box;
+  box.mails = {MailWithAttachment("tool", "tool.exe")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").ExpectPrefix("-ERR");
+  Run(*client);
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_FALSE(form_->MailboxChecked);
+}
+
+TEST_F(MailboxSession, MalformedAndLargeMailsArriveWhole) {
+  // Bytes of every value, broken header syntax, unbalanced boundaries, lines of dots; and a
+  // mail far beyond the line buffer and the send pieces (the whole-program test takes 50 MiB).
+  std::string junk = "no header at all\r\n--\r\n----\r\nContent-Type:\r\n.\r\n..\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    char c = static_cast<char>((i * 131 + 7) % 256);
+    junk += (c == '\n' || c == '\r') ? 'x' : c;
+    if (i % 97 == 0) junk += "\r\n";
+  }
+  junk += "\r\n";
+  std::string large = Crlf("Subject: large\nContent-Type: multipart/mixed; boundary=\"--x\"\n\n");
+  const std::string line = std::string(98, 'L') + "\r\n";
+  large.reserve(large.size() + 4u * 1024 * 1024);
+  while (large.size() < 4u * 1024 * 1024) large += line;
+  TMailbox box;
+  box.mails = {junk, large};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SetStepTimeout(60000);
+  client->SendLine("STAT")
+      .Expect("+OK 2 " + std::to_string(junk.size() + large.size()))
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(junk))
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(large));
+  Run(*client, 120000);
+}
+
+}  // namespace

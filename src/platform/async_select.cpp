@@ -41,6 +41,7 @@ struct TSelectState {
 // Sockets belong to the thread whose loop they notify; the table is per thread like the loop.
 thread_local std::unordered_map<TSocket, TSelectState> selectStates;
 thread_local std::uint32_t nextGeneration = 0;
+thread_local std::uint64_t readinessReports = 0;
 
 TSelectState& Register(TSocket s, bool stream) {
   TSelectState st;
@@ -143,11 +144,14 @@ void Rearm(TSocket s, bool TSelectState::*flag) {
 }
 
 void OnReady(TSocket s, std::uint32_t events) {
+  ++readinessReports;
   auto it = selectStates.find(s);
   if (it == selectStates.end()) return;
   TSelectState& st = it->second;
   bool posted = false;
   const bool hangUp = events & (EPOLLERR | EPOLLHUP);
+  // Readiness for a notification that is not armed (its interest is dropped lazily).
+  const bool stale = (events & (EPOLLIN | EPOLLOUT | EPOLLRDHUP) & ~WantedInterest(st)) != 0;
 
   if (st.connectPending) {
     if (events & (EPOLLOUT | EPOLLERR | EPOLLHUP)) {
@@ -199,16 +203,14 @@ void OnReady(TSocket s, std::uint32_t events) {
       posted = true;
     }
   }
-  if (!posted) {
-    // Readiness nobody is waiting for: stop asking, so that it cannot repeat.
-    if (hangUp) st.hangUpParked = true;
-    if (st.hangUpParked)
-      Update(s);
-    else
-      DropStaleInterest(s, st);
-    return;
-  }
-  Update(s);
+  // Readiness nobody is waiting for: stop asking, so that it cannot repeat.
+  if (!posted && hangUp) st.hangUpParked = true;
+  if (st.hangUpParked)
+    Update(s);
+  else if (stale || !posted)
+    DropStaleInterest(s, st);
+  else
+    Update(s);
 }
 
 }  // namespace
@@ -432,6 +434,10 @@ int SockGetPeerName(TSocket s, void* addr, std::size_t* addrLen) {
 WPARAM SockSelectTag(TSocket s) {
   if (s == INVALID_SOCKET) return static_cast<WPARAM>(-1);
   return Tag(StateOf(s), s);
+}
+
+std::uint64_t SockReadinessReports() {
+  return readinessReports;
 }
 
 bool SockIsSelected(TSocket s) {

@@ -84,6 +84,8 @@ int SockGetOption(TSocket s, int level, int name, void* value, std::size_t* len)
 int SockGetName(TSocket s, void* addr, std::size_t* addrLen);
 int SockGetPeerName(TSocket s, void* addr, std::size_t* addrLen);
 
-// Notification state of a handle, for tests: true while it is registered.
+// For tests: true while the handle is registered with the poller, and how many readiness
+// reports this thread's handles have had (a storm of reports shows up here).
 bool SockIsSelected(TSocket s);
+std::uint64_t SockReadinessReports();
 static_assert(sizeof(WPARAM) == 8, "handle tags need a 64-bit wParam");

@@ -239,6 +239,30 @@ TEST_F(AsyncSelectTest, WriteReturnsOnlyAfterWouldBlock) {
   EXPECT_EQ(Events(), "write 0");
 }
 
+// Readiness that stays (unread data, a closed peer, a writable socket) must not keep the
+// poller reporting it while nothing consumes it.
+TEST_F(AsyncSelectTest, LastingReadinessDoesNotKeepThePollerBusy) {
+  Connected();
+  send(peer, "unread", 6, 0);
+  Pump();
+  EXPECT_EQ(Events(), "read 0");
+  Pump(30);
+  std::uint64_t before = SockReadinessReports();
+  Pump(150);
+  EXPECT_LE(SockReadinessReports() - before, 1u);
+
+  char buf[16];
+  SockRecv(s, buf, sizeof buf, 0);
+  close(peer);
+  peer = -1;
+  Pump();
+  EXPECT_EQ(Events(), "close 0");
+  Pump(30);
+  before = SockReadinessReports();
+  Pump(150);
+  EXPECT_LE(SockReadinessReports() - before, 1u);
+}
+
 TEST_F(AsyncSelectTest, EmptyMaskStopsNotifications) {
   Connected();
   SockAsyncSelect(s, target, SocketEventMessage, 0);

@@ -74,9 +74,11 @@ WPARAM Tag(const TSelectState& st, TSocket s) {
   return (static_cast<WPARAM>(st.generation) << 32) | static_cast<std::uint32_t>(s);
 }
 
-void Post(const TSelectState& st, TSocket s, std::uint32_t event, int error) {
-  if ((st.mask & event) == 0) return;
+// Posts one notification when the program asked for that event; returns whether it did.
+bool Post(const TSelectState& st, TSocket s, std::uint32_t event, int error) {
+  if ((st.mask & event) == 0) return false;
   PostMessage(st.target, st.msg, Tag(st, s), MakeSelectParam(event, error));
+  return true;
 }
 
 int TakeSocketError(TSocket s) {
@@ -96,8 +98,14 @@ std::uint32_t WantedInterest(const TSelectState& st) {
     if ((st.mask & FD_ACCEPT) && st.acceptArmed) ev |= EPOLLIN;
     return ev;
   }
-  if (!st.closePosted && st.readArmed && (st.mask & (FD_READ | FD_CLOSE)))
-    ev |= EPOLLIN | EPOLLRDHUP;
+  if (!st.closePosted && st.readArmed) {
+    // Without read notifications only the peer's end is watched for: waiting data would
+    // otherwise keep the poller reporting it.
+    if (st.mask & FD_READ)
+      ev |= EPOLLIN | EPOLLRDHUP;
+    else if (st.mask & FD_CLOSE)
+      ev |= EPOLLRDHUP;
+  }
   if ((st.mask & FD_WRITE) && st.writeArmed) ev |= EPOLLOUT;
   return ev;
 }
@@ -169,9 +177,8 @@ void OnReady(TSocket s, std::uint32_t events) {
       }
     }
   } else if (st.listening) {
-    if ((events & EPOLLIN) && st.acceptArmed) {
+    if ((events & EPOLLIN) && st.acceptArmed && Post(st, s, FD_ACCEPT, 0)) {
       st.acceptArmed = false;
-      Post(st, s, FD_ACCEPT, 0);
       posted = true;
     }
   } else {
@@ -184,11 +191,12 @@ void OnReady(TSocket s, std::uint32_t events) {
         ready = (events & EPOLLIN) ? 1 : 0;
       else if (ioctl(s, FIONREAD, &ready) != 0)
         ready = 0;
-      if (ready > 0 || (!st.stream && (events & EPOLLIN))) {
-        st.readArmed = false;
+      if (!(st.mask & FD_READ)) ready = 0;  // the program reads on its own
+      if (ready > 0 || (!st.stream && (st.mask & FD_READ) && (events & EPOLLIN))) {
         Post(st, s, FD_READ, 0);
+        st.readArmed = false;
         posted = true;
-      } else if (st.stream && (events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR))) {
+      } else if (st.stream && ending) {
         // Nothing left to read and the peer is gone: the close comes after the last data.
         int err = TakeSocketError(s);
         if (err == ECONNRESET) st.peerReset = true;
@@ -197,9 +205,8 @@ void OnReady(TSocket s, std::uint32_t events) {
         posted = true;
       }
     }
-    if ((events & EPOLLOUT) && st.writeArmed) {
+    if ((events & EPOLLOUT) && st.writeArmed && Post(st, s, FD_WRITE, 0)) {
       st.writeArmed = false;
-      Post(st, s, FD_WRITE, 0);
       posted = true;
     }
   }
@@ -252,6 +259,7 @@ int SockAsyncSelect(TSocket s, TNotifyTarget target, unsigned msg, std::uint32_t
     st.interest = 0;
     return 0;
   }
+  DropStaleInterest(s, st);  // a new mask may ask for less than the old one
   Update(s);
   return 0;
 }

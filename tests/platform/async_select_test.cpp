@@ -263,6 +263,21 @@ TEST_F(AsyncSelectTest, LastingReadinessDoesNotKeepThePollerBusy) {
   EXPECT_LE(SockReadinessReports() - before, 1u);
 }
 
+TEST_F(AsyncSelectTest, CloseOnlyMaskIgnoresDataButReportsTheEnd) {
+  Connected();
+  SockAsyncSelect(s, target, SocketEventMessage, FD_CLOSE);
+  send(peer, "data", 4, 0);
+  Pump(30);
+  std::uint64_t before = SockReadinessReports();
+  Pump(100);
+  EXPECT_LE(SockReadinessReports() - before, 1u);
+  EXPECT_EQ(Events(), "");
+  close(peer);
+  peer = -1;
+  Pump();
+  EXPECT_EQ(Events(), "close 0");
+}
+
 TEST_F(AsyncSelectTest, EmptyMaskStopsNotifications) {
   Connected();
   SockAsyncSelect(s, target, SocketEventMessage, 0);

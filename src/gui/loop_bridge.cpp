@@ -25,6 +25,9 @@ TQtLoopBridge::TQtLoopBridge() {
   };
   Application->OnTerminate = [this] {
     if (running_) running_->quit();
+    // Every loop of the thread ends, a modal box's too: a signal or a quit message must end
+    // the program even while the exit confirmation is open (it then answers as closed).
+    QCoreApplication::exit(0);
   };
 }
 

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <optional>
+#include <thread>
 
+#include "gui/qt_message_box.h"
 #include "platform/application.h"
 #include "platform/message_loop.h"
 
@@ -57,16 +61,32 @@ TEST(LoopBridgeTest, ProcessMessagesLetsQtHandleItsEvents) {
   EXPECT_TRUE(fired);
 }
 
-TEST(LoopBridgeTest, RunEndsWhenTheApplicationTerminates) {
+// Terminating is final for the process, so this is the one test that runs the whole loop.
+TEST(LoopBridgeTest, RunEndsWhenTheApplicationTerminatesEvenWithABoxOpen) {
   TQtLoopBridge bridge;
+  InstallQtMessageBox();
   ASSERT_FALSE(Application->Terminated());
   TMessageLoop& loop = TMessageLoop::Current();
-  TNotifyTarget target = loop.AllocateTarget([](const TMessage&) { PostQuitMessage(); });
-  // The quit arrives through the platform loop while Qt's loop runs.
-  QTimer::singleShot(10, [target] { PostMessage(target, WM_USER, 0, 0); });
+  std::optional<TModalResult> answer;
+  // The exit confirmation is open (from a handler of the platform loop) when SIGTERM's quit
+  // arrives: the box must give way and the program end.
+  TNotifyTarget target = loop.AllocateTarget([&](const TMessage&) {
+    answer = MessageDlg("?", TMsgDlgType::Confirmation, {TMsgDlgBtn::Yes, TMsgDlgBtn::No});
+  });
+  PostMessage(target, WM_USER, 0, 0);
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget()) {
+      poll.stop();
+      PostQuitMessage();
+    }
+  });
+  poll.start(5);
   Application->Run();
   EXPECT_TRUE(Application->Terminated());
+  EXPECT_EQ(answer, TModalResult::No);
   loop.ReleaseTarget(target);
+  SetMessageDlgHandler(nullptr);
 }
 
 }  // namespace

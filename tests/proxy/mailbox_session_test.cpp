@@ -14,6 +14,7 @@
 #include "app/program_folder.h"
 #include "inspection/message_store.h"
 #include "open_recorder.h"
+#include "platform/message_loop.h"
 #include "proxy/main_form.h"
 #include "proxy_test_support.h"
 
@@ -438,6 +439,58 @@ TEST_F(MailboxSession, MalformedAndLargeMailsArriveWhole) {
       .SendLine("RETR 2")
       .ExpectBytes(RetrReply(large));
   Run(*client, 120000);
+}
+
+TEST_F(MailboxSession, CancelDuringTheDownloadAnswersTheAbortAndServesNothing) {
+  TMailbox box;
+  box.mails = {PlainMail("one"), PlainMail("two", std::string(30000, 'c') + "\n")};
+  box.silentDuringRetr = 2;
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").Expect("-ERR Abort requested by User");
+  // The user presses Cancel while the second mail hangs half way.
+  auto& loop = TMessageLoop::Current();
+  TTimerId press = 0;
+  press = loop.SetTimer(600, [&] {
+    loop.KillTimer(press);
+    form_->Button_AbbrechenClick();
+  });
+  Run(*client);
+  loop.KillTimer(press);
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_TRUE(box.deleted.empty());
+}
+
+TEST_F(MailboxSession, ARudeListingIsIgnoredWhereItPointsOutsideAndFailsWhenCut) {
+  // A listing line outside 1..count touches nothing; a listing cut off by a dropped session
+  // fails the check.
+  server_ = std::make_unique<TScriptedServer>();
+  server_->SendLine("+OK ready")
+      .Expect("USER user")
+      .SendLine("+OK")
+      .Expect("PASS secret")
+      .SendLine("+OK")
+      .Expect("STAT")
+      .SendLine("+OK 2 200")
+      .Expect("LIST")
+      .SendLine("+OK")
+      .SendLine("0 5")
+      .SendLine("99999 5")
+      .SendLine("-3 5")
+      .SendLine("1 100")
+      .Close();
+  setenv("BRINDLECAP_UPSTREAM_PORT", server_->PortText().c_str(), 1);
+  server_->Start();
+  form_ = std::make_unique<TFormVazireRevivo>();
+  TMailbox box;
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").Expect("-ERR Error during download!");
+  Run(*client);
+  EXPECT_TRUE(server_->Succeeded()) << server_->Failure();
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_TRUE(MessageSizes.empty());
+  EXPECT_NE(Log().find("LISTLINE: Message 1 has 1 100 Bytes"), std::string::npos);
+  EXPECT_EQ(Log().find("LISTLINE: Message 99999"), std::string::npos);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev fonts-liberation xvfb xauth
+  qt6-base-dev libgl-dev fonts-liberation xvfb xauth dbus-daemon
   dovecot-core dovecot-pop3d dante-server
   python3 curl iproute2 util-linux
 )

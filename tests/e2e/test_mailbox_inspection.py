@@ -135,6 +135,11 @@ def test_delete_action_deletes_upstream_and_prepares_the_report(s):
     log = s.proxy.log()
     assert "DELETING Mail - Reason: Attachment :evil.exe" in log
     assert "Mail 2 blocked." in log
+    # The result block: texts 300 to 304 with the sender and subject, the names, the dashes.
+    results = [l[len("RESULT: "):] for l in s.proxy.log_lines() if l.startswith("RESULT: ")]
+    assert any(l.endswith(" Mallory <mallory@example.net>") for l in results), results
+    assert any(l.endswith(" evil") for l in results), results
+    assert "evil.exe" in results and "-" * 100 in results, results
     report = s.proxy.read_file("mail.eml")
     assert report == (b"To: mallory@example.net\r\nSubject: Blocked: evil\r\n\r\n"
                       b"Your mail to alice@example.org was not delivered.\r\n"), report

@@ -23,23 +23,23 @@ TScriptedPeer::~TScriptedPeer() {
 }
 
 TScriptedPeer& TScriptedPeer::Read(std::size_t n) {
-  steps_.push_back({TStep::Read, {}, n});
+  steps_.push_back({TStep::kRead, {}, n});
   return *this;
 }
 TScriptedPeer& TScriptedPeer::Write(const std::string& bytes) {
-  steps_.push_back({TStep::Write, bytes, 0});
+  steps_.push_back({TStep::kWrite, bytes, 0});
   return *this;
 }
 TScriptedPeer& TScriptedPeer::Close() {
-  steps_.push_back({TStep::Close, {}, 0});
+  steps_.push_back({TStep::kClose, {}, 0});
   return *this;
 }
 TScriptedPeer& TScriptedPeer::Reset() {
-  steps_.push_back({TStep::Reset, {}, 0});
+  steps_.push_back({TStep::kReset, {}, 0});
   return *this;
 }
 TScriptedPeer& TScriptedPeer::ReadToEnd() {
-  steps_.push_back({TStep::ReadToEnd, {}, 0});
+  steps_.push_back({TStep::kReadToEnd, {}, 0});
   return *this;
 }
 
@@ -50,21 +50,21 @@ void TScriptedPeer::Start() {
     bool open = true;
     for (const TStep& step : steps_) {
       switch (step.kind) {
-        case TStep::Read:
+        case TStep::kRead:
           received_ += ReadBytes(fd, step.count);
           break;
-        case TStep::Write:
+        case TStep::kWrite:
           SendAll(fd, step.bytes);
           break;
-        case TStep::Close:
+        case TStep::kClose:
           close(fd);
           open = false;
           break;
-        case TStep::Reset:
+        case TStep::kReset:
           CloseWithReset(fd);
           open = false;
           break;
-        case TStep::ReadToEnd:
+        case TStep::kReadToEnd:
           received_ += nettest::ReadToEnd(fd);
           break;
       }

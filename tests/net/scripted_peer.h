@@ -12,7 +12,7 @@ namespace nettest {
 class TScriptedPeer {
  public:
   struct TStep {
-    enum Kind { Read, Write, Close, Reset, ReadToEnd } kind;
+    enum Kind { kRead, kWrite, kClose, kReset, kReadToEnd } kind;
     std::string bytes;      // Write: what to send
     std::size_t count = 0;  // Read: how many bytes
   };

@@ -6,6 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/program_folder.h"
+#include "inspection/message_store.h"
 #include "service_fixture.h"
 
 namespace proxytest {
@@ -207,6 +212,85 @@ TEST_F(ServiceSession, InputDuringADownloadIsHeldBackThenHandledInOrder) {
   ASSERT_TRUE(PumpUntil([&] { return client.Done(); }));
   EXPECT_TRUE(client.Succeeded()) << client.Failure() << client.Transcript();
   EXPECT_FALSE(form->RetrievePending);
+}
+
+}  // namespace
+}  // namespace proxytest
+
+namespace proxytest {
+namespace {
+
+// A mail program that sends its next command while the proxy still downloads: the command
+// waits until the mail check has been answered, and the download goes on meanwhile.
+TEST_F(ServiceTest, CommandSentDuringTheDownloadIsAnsweredAfterTheCheck) {
+  char pattern[] = "/tmp/brindlecap-held-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  std::string folder = pattern;
+  InitProgramFolder(folder + "/brindlecap");
+  ::setenv("BRINDLECAP_REGISTRY", (folder + "/registry.reg").c_str(), 1);
+
+  std::string mail = Crlf("From: a@example.org\nSubject: held\n\n" + std::string(2000, 'x') + "\n");
+  std::string size = std::to_string(mail.size());
+  std::string retr = "+OK\r\n" + DotStuffed(mail);
+  TScriptedServer server;
+  server.SendLine("+OK hi")
+      .Expect("USER alice")
+      .SendLine("+OK")
+      .Expect("PASS pw")
+      .SendLine("+OK in")
+      .Expect("STAT")
+      .SendLine("+OK 1 " + size)
+      .Expect("LIST")
+      .Send("+OK\r\n1 " + size + "\r\n.\r\n")
+      .Expect("RETR 1")
+      .Send(retr.substr(0, 1000))
+      .Gate(1)
+      .Send(retr.substr(1000))
+      .Expect("QUIT")
+      .SendLine("+OK bye")
+      .Close();
+  server.Start();
+  Start(server.Port());
+
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting)
+      .Send("USER 127.0.0.1/alice\r\n")
+      .ExpectBytes("+OK\r\n")
+      .Send("PASS pw\r\n")
+      .ExpectBytes("+OK in\r\n")
+      .Send("STAT\r\n")
+      .Gate(2)
+      .Send("LIST\r\n")
+      .ExpectBytes("+OK 1 " + size + "\r\n")
+      .ExpectBytes("+OK Listing follows\r\n1 " + size + "\r\n.\r\n")
+      .Send("QUIT\r\n")
+      .ExpectBytes("+OK Vevazurod quits\r\n")
+      .ExpectClosed();
+
+  // Once the RETR runs, the mail program sends LIST; a moment later the rest of the mail
+  // comes. Timers fire inside the proxy's own waits.
+  auto& loop = TMessageLoop::Current();
+  std::uint32_t listSentAt = 0;
+  bool serverReleased = false;
+  TTimerId timer = loop.SetTimer(10, [&] {
+    if (listSentAt == 0 && form->RetrievePending) {
+      client.Release(2);
+      listSentAt = GetTickCount();
+    } else if (listSentAt != 0 && !serverReleased && GetTickCount() - listSentAt > 300) {
+      serverReleased = true;
+      server.Release(1);
+    }
+  });
+  Run(client, 20000);
+  loop.KillTimer(timer);
+  EXPECT_TRUE(serverReleased);
+  EXPECT_TRUE(server.Join(5000));
+  EXPECT_TRUE(server.Succeeded()) << server.Failure() << server.Transcript();
+
+  form.reset();
+  MessageStore.clear();
+  ::unsetenv("BRINDLECAP_REGISTRY");
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ struct TQtFrontEnd {
   std::unique_ptr<TQtFormRenderer> renderer;
 };
 
-// Lives until the process ends: Qt's application object must outlive every widget, and is
-// only ever made once per process.
+// Qt's application object outlives every widget: it goes when the form goes, after them.
 QApplication* theApplication = nullptr;
 TQtFrontEnd* theFrontEnd = nullptr;
 
@@ -41,10 +40,13 @@ bool AttachQtFrontEnd(int& argc, char** argv, TForm& mainForm) {
   theFrontEnd->renderer = std::make_unique<TQtFormRenderer>(mainForm, TQtFormRenderer::TOptions{});
   theFrontEnd->renderer->OnFormDestroyed = [] {
     // Nothing may reach for the form any more: the loop goes back to plain waiting and the
-    // message box to its default. The renderer itself is done; it is dropped with the rest
-    // at the next attach or at the end of the process.
+    // message box to its default. The renderer has let go of its widgets and is done (it is
+    // dropped at the next attach); Qt itself is shut down here, while the program still
+    // runs, so that it cleans up after itself (the font cache, the display connection).
     SetMessageDlgHandler(nullptr);
     theFrontEnd->bridge.reset();
+    delete theApplication;
+    theApplication = nullptr;
   };
   return true;
 }

@@ -182,13 +182,28 @@ std::int32_t TCustomLineWSocket::RecvRaw(void* buffer, std::int32_t size, int fl
 void TCustomLineWSocket::FireSessionClosed(int error) {
   if (!rcvdPtr_.empty()) {
     auto alive = alive_;
-    if (lineMode_ && rcvdCnt_ > 0 && !lineClearData_) {
-      // The last line had no terminator: it is delivered as it is.
-      lineLength_ = rcvdCnt_;
-      while (lineMode_ && lineLength_ > 0) {
-        if (!TCustomSocksWSocket::FireDataAvailable(0)) lineLength_ = 0;
+    // Everything still held is offered before the session ends: in line mode as a last,
+    // unterminated line; with the mode switched off meanwhile as plain bytes. Offering stops
+    // when a handler takes nothing, so that it cannot go on without end.
+    while (rcvdCnt_ > 0) {
+      const std::int32_t before = rcvdCnt_;
+      if (lineMode_) {
+        if (lineClearData_) break;
+        // What is held is one contiguous run: the rest of a line being read, then the rest.
+        lineLength_ = rcvdCnt_;
+        while (lineMode_ && lineLength_ > 0) {
+          const std::int32_t left = lineLength_;
+          if (!TCustomSocksWSocket::FireDataAvailable(0)) lineLength_ = 0;
+          if (!*alive) return;
+          if (lineLength_ >= left) break;
+        }
+        rcvdCnt_ = lineLength_;  // the unread rest of the line sits at the start
+        lineLength_ = 0;
+      } else {
+        if (!TCustomSocksWSocket::FireDataAvailable(0)) break;
         if (!*alive) return;
       }
+      if (rcvdCnt_ >= before) break;
     }
     rcvdPtr_.clear();
     rcvdPtr_.shrink_to_fit();

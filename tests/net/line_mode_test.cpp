@@ -4,6 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
+
 #include "net/wsocket.h"
 #include "net_test_util.h"
 
@@ -224,6 +227,32 @@ TEST_F(LineModeTest, LinesWithoutAHandlerAreDropped) {
   ReadWholeLines();
   Arrive("kept\r\n");
   EXPECT_EQ(lines, (std::vector<std::string>{"6:kept\r\n"}));
+}
+
+// Whatever the handler does (reading lines in pieces, switching the mode on and off), every
+// byte the peer sends is read exactly once and in order.
+TEST_F(LineModeTest, NoByteIsLostOrRepeatedWhileTheModeFlips) {
+  std::mt19937 random(3);
+  std::string sent, got;
+  sock.OnDataAvailable = [&](TCustomWSocket* s, std::uint16_t) {
+    char buf[16];
+    int n = s->Receive(buf, 1 + static_cast<int>(random() % sizeof buf));
+    if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+    if (random() % 5 == 0) sock.SetLineMode(!sock.LineMode());
+  };
+  for (int i = 0; i < 200; ++i) {
+    std::string chunk;
+    std::size_t len = 1 + random() % 30;
+    for (std::size_t k = 0; k < len; ++k) chunk += "ab\r\n"[random() % 4];
+    sent += chunk;
+    SendAll(peer, chunk);
+    PumpFor(1);
+  }
+  close(peer);
+  peer = -1;
+  ASSERT_TRUE(PumpUntil([&] { return sock.State() == wsClosed; }));
+  ASSERT_EQ(got.size(), sent.size());
+  EXPECT_EQ(got, sent);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The SOCKS client negotiation against scripted servers on loopback, one per reply path.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "net/wsocket.h"
 #include "net_test_util.h"
 #include "scripted_peer.h"
@@ -279,6 +281,32 @@ TEST_F(SocksTest, UnreachableServerReportsTheConnectError) {
   sock.Connect();
   ASSERT_TRUE(PumpUntil([&] { return sock.State() == wsClosed; }));
   EXPECT_EQ(Log(), "socks connected 10061, connected 10061, closed 0");
+}
+
+// A rude server: random replies, then it hangs up. The socket must end closed every time,
+// with nothing read out of bounds (the sanitizer build watches that).
+TEST(SocksRudeServer, RandomRepliesNeverHangOrCrash) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 60; ++round) {
+    const bool v5 = round % 2 == 0;
+    std::string reply;
+    if (v5) reply = Bytes({5, static_cast<int>(random() % 3)});
+    std::size_t n = random() % 40;
+    for (std::size_t i = 0; i < n; ++i) reply += static_cast<char>(random() % 256);
+    if (random() % 4 == 0 && reply.size() > 3) reply[2] = 0;
+    TScriptedPeer server;
+    server.Read(v5 ? 3 : 9).Write(reply).Close();
+    server.Start();
+    TWSocket s;
+    s.OnDataAvailable = [](TCustomWSocket* self, std::uint16_t) { self->ReceiveText(); };
+    s.SetSocksLevel(v5 ? "5" : "4");
+    s.SetSocksServer("127.0.0.1");
+    s.SetSocksPort(std::to_string(server.Port()));
+    s.SetAddr("10.1.2.3");
+    s.SetPort("110");
+    s.Connect();
+    ASSERT_TRUE(PumpUntil([&] { return s.State() == wsClosed; })) << "round " << round;
+  }
 }
 
 TEST_F(SocksTest, SettersAndRefusals) {

@@ -60,7 +60,7 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
     Pop3Cli1->Retr();
     AwaitReply();
     TLineWaitEnd end = TLineWaitEnd::lwDone;
-    if (AbortRequested) {
+    if (AbortRequested || state.ClearRequested) {
       end = TLineWaitEnd::lwAborted;
     } else if (TimedOut) {
       end = TLineWaitEnd::lwTimedOut;

@@ -35,7 +35,7 @@ TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& do
     Sleep(stepMs);
     Application->ProcessMessages();
     if (done()) return TLineWaitEnd::lwDone;
-    if (form.AbortRequested) return TLineWaitEnd::lwAborted;
+    if (form.AbortRequested || state.ClearRequested) return TLineWaitEnd::lwAborted;
     if (form.TimedOut) return TLineWaitEnd::lwTimedOut;
     if (GetTickCount() - state.LastLineTick >= form.Timer_TimeOut->Interval()) {
       form.TimedOut = true;

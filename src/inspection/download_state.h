@@ -21,6 +21,10 @@ enum class TCheckFailure {
 
 struct TFormVazireRevivo::TDownloadState {
   TCheckFailure Failure = TCheckFailure::cfNone;
+  // The store is being built or a mail is being sent from it (nested uses are counted), and
+  // a request to empty it came meanwhile (the mail program's connection ended).
+  int StoreUsers = 0;
+  bool ClearRequested = false;
   // The listing's and the current mail's terminating line arrived.
   bool ListingComplete = false;
   bool MessageComplete = false;
@@ -45,8 +49,9 @@ TFormVazireRevivo::TDownloadState& DownloadState(TFormVazireRevivo& form);
 enum class TLineWaitEnd { lwDone, lwAborted, lwTimedOut };
 
 // Repeats { pause `stepMs`; process pending messages } until `done` holds. The user's Cancel
-// ends it, and so does the reply time limit (Timer_TimeOut's interval), counted from the
-// last line received: the client is then aborted. Closing the window ends it at once.
+// ends it, and so does the end of the mail program's connection; the reply time limit
+// (Timer_TimeOut's interval), counted from the last line received, ends it too and aborts the
+// client. Closing the window ends it at once.
 TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& done,
                         std::uint32_t stepMs);
 

@@ -34,18 +34,61 @@ std::string AsNegativeReply(const std::string& reply) {
 
 }  // namespace
 
-void TFormVazireRevivo::ClearMessageStore() {
+namespace {
+
+void DropMessageStore(TFormVazireRevivo& form) {
   MessageStore.clear();
   MessageSizes.clear();
   CurrentMessage = 0;
-  MailboxChecked = false;
-  if (Download) Download->CloseFile();
+  form.MailboxChecked = false;
+  if (form.Download) form.Download->CloseFile();
+}
+
+// Marks the store as being built or sent from. It is never emptied meanwhile: a request to
+// empty it waits until the store is free again.
+class TStoreInUse {
+ public:
+  explicit TStoreInUse(TFormVazireRevivo& form) : form_(form), state_(DownloadState(form)) {
+    ++state_.StoreUsers;
+  }
+  ~TStoreInUse() {
+    if (--state_.StoreUsers == 0 && state_.ClearRequested) {
+      state_.ClearRequested = false;
+      DropMessageStore(form_);
+    }
+  }
+  TStoreInUse(const TStoreInUse&) = delete;
+  TStoreInUse& operator=(const TStoreInUse&) = delete;
+
+ private:
+  TFormVazireRevivo& form_;
+  TFormVazireRevivo::TDownloadState& state_;
+};
+
+// A mailbox command that arrives while the store is being built or a mail is being sent (a
+// mail program that does not wait for its replies) is refused rather than run on a store
+// that is in use. Commands arriving once a reply is out are handled as usual.
+bool RefuseNestedCommand(TFormVazireRevivo& form, TWSocket* socket) {
+  if (DownloadState(form).StoreUsers == 0) return false;
+  socket->SendText("-ERR Another mailbox command is still running\r\n");
+  return true;
+}
+
+}  // namespace
+
+void TFormVazireRevivo::ClearMessageStore() {
+  if (Download && Download->StoreUsers > 0) {
+    Download->ClearRequested = true;
+    return;
+  }
+  DropMessageStore(*this);
 }
 
 TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socket) {
+  TStoreInUse inUse(*this);
   auto& state = DownloadState(*this);
   auto log = [this](const std::string& line) { Memo_LOG->Lines().Add(line); };
-  ClearMessageStore();
+  DropMessageStore(*this);
   state.Failure = TCheckFailure::cfNone;
   if (!MimeDecode1) MimeDecode1 = std::make_shared<TMimeDecode>();
   Pop3Cli1->OnListLine = [this](TCustomPop3Cli*) { Pop3Cli1ListLine(); };
@@ -82,19 +125,24 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
         " mails with " + Decimal(TotalSize(MessageStore)) + " Bytes.");
     if (state.Failure == TCheckFailure::cfNone) DownloadAndDecodeAll();
   } catch (...) {
-    ClearMessageStore();
+    DropMessageStore(*this);
     throw;
   }
 
+  if (state.ClearRequested) {
+    // The mail program has gone: nobody is left to answer.
+    DropMessageStore(*this);
+    return TMailboxCheck::Answered;
+  }
   if (AbortRequested || state.Failure == TCheckFailure::cfAborted) {
-    ClearMessageStore();
+    DropMessageStore(*this);
     Socket->SendText("-ERR Abort requested by User\r\n");
     return TMailboxCheck::Answered;
   }
   if (state.Failure != TCheckFailure::cfNone) {
     // Nothing of a check that broke off is served: the mail program hears of the failure,
     // and every mail stays on the server as it was.
-    ClearMessageStore();
+    DropMessageStore(*this);
     Socket->SendText(state.Failure == TCheckFailure::cfTimedOut
                          ? "-ERR TimeOut\r\n"
                          : "-ERR Error during download!\r\n");
@@ -111,7 +159,7 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     log("All mails successfully downloaded.");
     CheckAttachments();
   } catch (...) {
-    ClearMessageStore();
+    DropMessageStore(*this);
     throw;
   }
   Image_ATTACHMENTS->Show();
@@ -139,6 +187,7 @@ bool RefuseWrongNumber(TFormVazireRevivo& form, TWSocket* socket, int number) {
 }  // namespace
 
 void TFormVazireRevivo::HandleStat(TWSocket* Socket, const std::string&) {
+  if (RefuseNestedCommand(*this, Socket)) return;
   if (CheckMailbox(Socket) != TMailboxCheck::Checked) return;
   Socket->SendText("+OK " + Decimal(static_cast<std::int64_t>(MessageStore.size())) + " " +
                    Decimal(ServedTotalSize(MessageStore)) + "\r\n");
@@ -149,6 +198,7 @@ void TFormVazireRevivo::HandleStat(TWSocket* Socket, const std::string&) {
 }
 
 void TFormVazireRevivo::HandleList(TWSocket* Socket, const std::string& Text) {
+  if (RefuseNestedCommand(*this, Socket)) return;
   if (!EnsureMailboxChecked(*this, Socket)) return;
   if (const auto number = ParseListArgument(Text)) {
     if (RefuseWrongNumber(*this, Socket, *number)) return;
@@ -178,41 +228,48 @@ void TFormVazireRevivo::HandleList(TWSocket* Socket, const std::string& Text) {
 }
 
 void TFormVazireRevivo::HandleRetr(TWSocket* Socket, const std::string& Text) {
+  if (RefuseNestedCommand(*this, Socket)) return;
   RetrievePending = false;
   if (!EnsureMailboxChecked(*this, Socket)) return;
   const int number = ParseNumberArgument(Text);
   if (RefuseWrongNumber(*this, Socket, number)) return;
-  TNachricht& entry = MessageStore[static_cast<std::size_t>(number - 1)];
-  Pop3Cli1->SetMsgNum(entry.Number);
-  Memo_LOG->Lines().Add("Sending Message " + Decimal(number) + " now");
-  Memo_LOG->Lines().Add("Message has " + Decimal(entry.Size) + " Bytes.");
-  Memo_LOG->Lines().Add("Stream has " + Decimal(entry.Content.Size()) + " Bytes.");
-  Socket->SendText("+OK Message follows\r\n");
-  WaitUntilSent(Socket);
+  {
+    // The entry stays in place until its terminating line is out.
+    TStoreInUse inUse(*this);
+    TNachricht& entry = MessageStore[static_cast<std::size_t>(number - 1)];
+    Pop3Cli1->SetMsgNum(entry.Number);
+    Memo_LOG->Lines().Add("Sending Message " + Decimal(number) + " now");
+    Memo_LOG->Lines().Add("Message has " + Decimal(entry.Size) + " Bytes.");
+    Memo_LOG->Lines().Add("Stream has " + Decimal(entry.Content.Size()) + " Bytes.");
+    Socket->SendText("+OK Message follows\r\n");
+    WaitUntilSent(Socket);
 
-  entry.Content.SetPosition(0);
-  const std::string& content = entry.Content.DataString();
-  TByteStuffer stuffer;
-  std::int64_t sent = 0;
-  std::string piece;
-  for (std::size_t at = 0; at < content.size(); at += kSendPiece) {
-    piece.clear();
-    stuffer.Append(std::string_view(content).substr(at, kSendPiece), piece);
-    sent += Socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
+    entry.Content.SetPosition(0);
+    const std::string& content = entry.Content.DataString();
+    TByteStuffer stuffer;
+    std::int64_t sent = 0;
+    std::string piece;
+    for (std::size_t at = 0; at < content.size(); at += kSendPiece) {
+      piece.clear();
+      stuffer.Append(std::string_view(content).substr(at, kSendPiece), piece);
+      sent += Socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
+    }
+    // The terminating line must stand on a line of its own.
+    if (!content.empty() &&
+        content.compare(content.size() - std::min<std::size_t>(2, content.size()),
+                        std::string::npos, "\r\n") != 0) {
+      sent += Socket->SendText("\r\n");
+    }
+    WaitUntilSent(Socket);
+    Memo_LOG->Lines().Add(Decimal(sent) + " Bytes of mail sent");
+    Socket->SendText(".\r\n");
   }
-  // The terminating line must stand on a line of its own.
-  if (!content.empty() && content.compare(content.size() - std::min<std::size_t>(2, content.size()),
-                                          std::string::npos, "\r\n") != 0) {
-    sent += Socket->SendText("\r\n");
-  }
-  WaitUntilSent(Socket);
-  Memo_LOG->Lines().Add(Decimal(sent) + " Bytes of mail sent");
-  Socket->SendText(".\r\n");
   WaitUntilSent(Socket);
   Memo_LOG->Lines().Add("Message has been sent.");
 }
 
 void TFormVazireRevivo::HandleDele(TWSocket* Socket, const std::string& Text) {
+  if (RefuseNestedCommand(*this, Socket)) return;
   Image_SENT->Show();
   if (!EnsureMailboxChecked(*this, Socket)) return;
   const int number = ParseNumberArgument(Text);

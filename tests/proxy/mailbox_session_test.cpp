@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/program_folder.h"
+#include "inspection/download_state.h"
 #include "inspection/message_store.h"
 #include "open_recorder.h"
 #include "platform/message_loop.h"
@@ -491,6 +492,26 @@ TEST_F(MailboxSession, ARudeListingIsIgnoredWhereItPointsOutsideAndFailsWhenCut)
   EXPECT_TRUE(MessageSizes.empty());
   EXPECT_NE(Log().find("LISTLINE: Message 1 has 1 100 Bytes"), std::string::npos);
   EXPECT_EQ(Log().find("LISTLINE: Message 99999"), std::string::npos);
+}
+
+TEST_F(MailboxSession, AMailProgramThatLeavesDuringTheCheckBreaksNothing) {
+  TMailbox box;
+  box.mails = {PlainMail("one"), PlainMail("two", std::string(30000, 'd') + "\n")};
+  box.silentDuringRetr = 2;
+  Upstream(box);
+  auto client = LoggedIn(box);
+  // The mail program leaves while the second mail hangs half way.
+  client->SendLine("STAT").Pause(300);
+  client->Close();
+  Run(*client);
+  ASSERT_TRUE(
+      PumpUntil([&] { return Log().find("***WSocket - Session closed") != std::string::npos; }));
+  ASSERT_TRUE(PumpUntil([&] { return form_->Download && form_->Download->StoreUsers == 0; }));
+  // The check stopped because the connection was gone, not at the reply time limit.
+  EXPECT_FALSE(form_->TimedOut);
+  EXPECT_TRUE(MessageStore.empty());
+  EXPECT_FALSE(form_->MailboxChecked);
+  EXPECT_TRUE(box.deleted.empty());
 }
 
 }  // namespace

@@ -66,12 +66,9 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
     THandler handler;
   };
   static const TCommand commands[] = {
-      {"USER", 400, &TFormVazireRevivo::HandleUser},
-      {"PASS", 401, &TFormVazireRevivo::HandlePass},
-      {"LIST", 402, &TFormVazireRevivo::HandleList},
-      {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
-      {"STAT", 403, &TFormVazireRevivo::HandleStat},
-      {"RETR", 404, &TFormVazireRevivo::HandleRetr},
+      {"USER", 400, &TFormVazireRevivo::HandleUser}, {"PASS", 401, &TFormVazireRevivo::HandlePass},
+      {"LIST", 402, &TFormVazireRevivo::HandleList}, {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
+      {"STAT", 403, &TFormVazireRevivo::HandleStat}, {"RETR", 404, &TFormVazireRevivo::HandleRetr},
       {"DELE", 405, &TFormVazireRevivo::HandleDele},
   };
   std::string_view keyword = std::string_view(Text).substr(0, 4);

@@ -22,8 +22,10 @@ void TFormVazireRevivo::CheckAttachments() {
   log("Checking now if blocking of mails necessary.");
   const TBlockPolicy policy = ReadBlockPolicy();
 
+  const auto& state = DownloadState(*this);
   std::size_t i = 0;
-  while (i < MessageStore.size()) {
+  // A mail program that has gone needs no more checking (and no more deleting).
+  while (i < MessageStore.size() && !state.ClearRequested) {
     bool deleted = false;
     bool rewritten = false;
     bool removed = false;

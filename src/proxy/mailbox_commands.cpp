@@ -162,6 +162,10 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     DropMessageStore(*this);
     throw;
   }
+  if (state.ClearRequested) {
+    DropMessageStore(*this);
+    return TMailboxCheck::Answered;
+  }
   Image_ATTACHMENTS->Show();
   MailboxChecked = true;
   return TMailboxCheck::Checked;

@@ -38,6 +38,9 @@ class TQtFormRenderer : public TFormObserver {
   // The tray icon of the form's first tray component, or null.
   QSystemTrayIcon* TrayIcon() const { return trayIcon_; }
   bool TrayAvailable() const { return trayAvailable_; }
+  // The desktop's tray came or went (a panel started late, or restarted): the icon and the
+  // window follow, so that a window behind the icon never becomes unreachable.
+  void SetTrayAvailable(bool available);
   // What the window is asked to look like now.
   TWindowPresentation Presentation() const { return presentation_; }
 

@@ -124,6 +124,13 @@ void TQtFormRenderer::ApplyPresentation() {
   window_->applying = false;
 }
 
+void TQtFormRenderer::SetTrayAvailable(bool available) {
+  if (available == trayAvailable_) return;
+  trayAvailable_ = available;
+  ApplyTray();
+  ApplyPresentation();
+}
+
 void TQtFormRenderer::UserMinimize() {
   if (tray_ && trayAvailable_ && tray_->MinimizeToTray()) {
     // To the tray: the icon comes, the window goes.

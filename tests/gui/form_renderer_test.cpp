@@ -263,6 +263,21 @@ TEST_F(FormRendererTest, WithoutATrayTheWindowMinimisesInstead) {
   EXPECT_EQ(renderer->Presentation(), TWindowPresentation::Shown);
 }
 
+TEST_F(FormRendererTest, FollowsTheTrayComingAndGoing) {
+  Attach(false);
+  TFormWindow* window = renderer->Window();
+  form.Tray->SetVisible(true);
+  EXPECT_TRUE(window->isMinimized());
+  // A panel starts late: the window goes behind the icon.
+  renderer->SetTrayAvailable(true);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(renderer->TrayIcon()->isVisible());
+  // The panel goes away: the window must be reachable again.
+  renderer->SetTrayAvailable(false);
+  EXPECT_TRUE(window->isMinimized());
+  EXPECT_FALSE(renderer->TrayIcon()->isVisible());
+}
+
 TEST_F(FormRendererTest, FollowsComponentsMadeAndDestroyedLater) {
   Attach(true);
   TLabel* late = form.Make<TLabel>("Late", 1, 2, 30, 14, form.First);

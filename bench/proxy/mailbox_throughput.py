@@ -38,12 +38,13 @@ def fixed_pauses_ms(count):
       USER: two reply waits (connect, USER) of at least one 20 ms step each      40
       PASS: one reply wait                                                       20
       STAT: reply wait 20, LIST reply wait 20, listing wait 5, reply sent 10      55
-            per mail: RETR reply wait 20 and the download wait 20                 40 each
+            per mail: the RETR reply wait (the download wait pauses only while
+            the mail is still coming)                                          20 each
       RETR from the mail program: three sends waited for, 10 ms each              30 each
       QUIT: reply wait 20, idle wait 20, sent 10 (its later pauses and the Reset
             action's follow the reply, so the mail program does not wait for them)  50
     """
-    return 40 + 20 + 55 + 40 * count + 30 * count + 50, 10 + 5 * count
+    return 40 + 20 + 55 + 20 * count + 30 * count + 50, 10 + 4 * count
 
 
 def fetch(port, user, count_expected):

@@ -66,7 +66,7 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
       end = TLineWaitEnd::lwTimedOut;
     } else {
       end = AwaitLines(
-          *this, [this] { return !RetrievePending; }, 20);
+          *this, [this] { return !RetrievePending; }, 20, TFirstLook::flBeforePause);
     }
     Memo_LOG->Lines().Add("RETR complete - a new Mail has been downloaded.");
     if (end == TLineWaitEnd::lwAborted || AbortRequested) {

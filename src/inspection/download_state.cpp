@@ -28,9 +28,10 @@ TFormVazireRevivo::TDownloadState& DownloadState(TFormVazireRevivo& form) {
 }
 
 TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& done,
-                        std::uint32_t stepMs) {
+                        std::uint32_t stepMs, TFirstLook firstLook) {
   auto& state = DownloadState(form);
   state.LastLineTick = GetTickCount();
+  if (firstLook == TFirstLook::flBeforePause && done()) return TLineWaitEnd::lwDone;
   for (;;) {
     Sleep(stepMs);
     Application->ProcessMessages();

@@ -47,13 +47,16 @@ struct TFormVazireRevivo::TDownloadState {
 TFormVazireRevivo::TDownloadState& DownloadState(TFormVazireRevivo& form);
 
 enum class TLineWaitEnd { lwDone, lwAborted, lwTimedOut };
+// Whether a wait pauses once before it first looks (the listing's) or looks first (the
+// download's, whose mail has often arrived whole with its status line).
+enum class TFirstLook { flAfterPause, flBeforePause };
 
 // Repeats { pause `stepMs`; process pending messages } until `done` holds. The user's Cancel
 // ends it, and so does the end of the mail program's connection; the reply time limit
 // (Timer_TimeOut's interval), counted from the last line received, ends it too and aborts the
 // client. Closing the window ends it at once.
 TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& done,
-                        std::uint32_t stepMs);
+                        std::uint32_t stepMs, TFirstLook firstLook);
 
 // A line of exactly 100 dashes for the results memo.
 const std::string& DashLine();

@@ -51,7 +51,7 @@ void TFormVazireRevivo::PrepareStore() {
   // number: the first RETR cannot start while the listing's end is still outstanding. A
   // listing that never ends is bounded by the reply time limit, counted from its last line.
   switch (AwaitLines(
-      *this, [this] { return RequestFinished; }, 5)) {
+      *this, [this] { return RequestFinished; }, 5, TFirstLook::flAfterPause)) {
     case TLineWaitEnd::lwAborted:
       MessageStore.clear();
       state.Failure = TCheckFailure::cfAborted;

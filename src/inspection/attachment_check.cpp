@@ -82,7 +82,9 @@ void TFormVazireRevivo::CheckAttachments() {
         }
       }
     }
-    if (deleted && ReportMailWanted()) SendReport(from, subject, to);
+    // The report setting is read for every mail examined, deleted or not.
+    const bool reportWanted = ReportMailWanted();
+    if (deleted && reportWanted) SendReport(from, subject, to);
     if (rewritten) {
       std::string error;
       if (!InsertNotice(MessageStore[i], ProgramFile("RenameTXT.txt"),

@@ -25,6 +25,9 @@ struct TProcessResult {
 class ConfigProgram : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Without arguments on a desktop the program opens its window; these runs test the
+    // command line only.
+    setenv("BRINDLECAP_HEADLESS", "1", 1);
     fs::copy_file(BRINDLECAP_CONFIG_PROGRAM, folder_ / "brindlecap-config");
     for (const auto& entry : fs::directory_iterator(BRINDLECAP_CONFIG_DEFAULTS))
       fs::copy_file(entry.path(), folder_ / entry.path().filename().string());

@@ -93,14 +93,18 @@ TEST(MessageLoop, TimersFireInDeadlineOrderAndRepeat) {
   std::vector<char> fired;
   TTimerId slow = loop.SetTimer(40, [&] { fired.push_back('s'); });
   TTimerId fast = loop.SetTimer(15, [&] { fired.push_back('f'); });
+  auto count = [&](char c) { return std::count(fired.begin(), fired.end(), c); };
+  // A loaded machine may run the loop late; the order still follows the deadlines.
   std::uint32_t start = GetTickCount();
-  while (GetTickCount() - start < 100) loop.WaitAndDispatchOne(10);
+  while ((count('f') < 3 || count('s') < 1) && GetTickCount() - start < 5000) {
+    loop.WaitAndDispatchOne(10);
+  }
   loop.KillTimer(slow);
   loop.KillTimer(fast);
-  ASSERT_GE(fired.size(), 3u);
+  ASSERT_FALSE(fired.empty());
   EXPECT_EQ(fired[0], 'f');
-  EXPECT_GE(std::count(fired.begin(), fired.end(), 'f'), 3);
-  EXPECT_GE(std::count(fired.begin(), fired.end(), 's'), 1);
+  EXPECT_GE(count('f'), 3);
+  EXPECT_GE(count('s'), 1);
   fired.clear();
   Sleep(50);
   loop.ProcessPending();

@@ -21,7 +21,7 @@ void TranslateComponent(TComponent& component) {
       // A text starting with a capital W is set off by a blank and moved left, so that the
       // broad letter lines up with the others.
       if (!text.empty() && text[0] == 'W') {
-        text.insert(0, " ");
+        text = " " + text;
         label.SetLeft(label.Left() - 2);
       }
       if (!text.empty()) label.SetCaption(text);

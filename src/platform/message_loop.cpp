@@ -210,18 +210,18 @@ void TMessageLoop::KillTimer(TTimerId id) {
 }
 
 void TMessageLoop::ArmTimerFd() {
-  itimerspec spec{};
+  itimerspec setting{};
   if (!timers_.empty()) {
     std::uint64_t earliest = UINT64_MAX;
     for (auto& [id, t] : timers_) earliest = std::min(earliest, t.deadlineMs);
     std::uint64_t now = NowMs();
     std::uint64_t delay = earliest > now ? earliest - now : 0;
     // A zero it_value disarms the timer, so a due timer is armed a nanosecond ahead.
-    spec.it_value.tv_sec = static_cast<time_t>(delay / 1000);
-    spec.it_value.tv_nsec = static_cast<long>((delay % 1000) * 1000000);
-    if (delay == 0) spec.it_value.tv_nsec = 1;
+    setting.it_value.tv_sec = static_cast<time_t>(delay / 1000);
+    setting.it_value.tv_nsec = static_cast<long>((delay % 1000) * 1000000);
+    if (delay == 0) setting.it_value.tv_nsec = 1;
   }
-  timerfd_settime(timerFd_, 0, &spec, nullptr);
+  timerfd_settime(timerFd_, 0, &setting, nullptr);
 }
 
 void TMessageLoop::FireDueTimers() {

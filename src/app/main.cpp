@@ -10,6 +10,7 @@
 #include "app/text_table.h"
 #include "app/translate_component.h"
 #include "platform/application.h"
+#include "platform/registry_file.h"
 #include "proxy/main_form.h"
 
 #ifdef BRINDLECAP_HAVE_GUI
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
   SetMainForm(form.get());
   form->SetWindowState(TWindowState::Minimized);
   TranslateComponent(*form);
+  // A settings file that cannot be read is reported in the window's log, once.
+  SetRegistryErrorHook(
+      [log = form->Memo_LOG](const std::string& message) { log->Lines().Add(message); });
 
   bool headless = HeadlessRequested();
 #ifdef BRINDLECAP_HAVE_GUI
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
   TTerminationSignals signals([&form](int) { form->Close(); });
 
   Application->Run();
+  SetRegistryErrorHook({});
   mirror.reset();
   form.reset();
   return 0;

@@ -17,5 +17,19 @@ add_custom_command(
 add_custom_target(default_texts ALL DEPENDS ${BRINDLECAP_DEFAULT_TEXTS})
 add_dependencies(brindlecap default_texts)
 
-install(TARGETS brindlecap RUNTIME DESTINATION bin)
-install(FILES ${PROJECT_SOURCE_DIR}/lang/Server.ini DESTINATION bin)
+# Installed, the program folder is <prefix>/lib/brindlecap: the programs with every file they
+# read and write beside them, so bin/ holds nothing but links to the two programs. The program
+# folder follows /proc/self/exe, which resolves the link to the real folder.
+set(BRINDLECAP_INSTALL_FOLDER lib/brindlecap)
+install(TARGETS brindlecap RUNTIME DESTINATION ${BRINDLECAP_INSTALL_FOLDER})
+install(FILES ${PROJECT_SOURCE_DIR}/lang/Server.ini ${PROJECT_SOURCE_DIR}/lang/Server.en.ini
+        DESTINATION ${BRINDLECAP_INSTALL_FOLDER})
+install(CODE "
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+  foreach(program brindlecap brindlecap-config)
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/\${program}\")
+    file(REMOVE \"\${link}\")
+    file(CREATE_LINK \"../${BRINDLECAP_INSTALL_FOLDER}/\${program}\" \"\${link}\" SYMBOLIC)
+    message(STATUS \"Installing: \${link} -> ../${BRINDLECAP_INSTALL_FOLDER}/\${program}\")
+  endforeach()
+")

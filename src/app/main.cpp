@@ -1,6 +1,8 @@
 // The program's entry: find the program folder, load the texts, create the window behind the
 // tray icon, and run the loop until the window is closed.
 
+#include <signal.h>
+
 #include <memory>
 
 #include "app/headless_mirror.h"
@@ -47,8 +49,16 @@ int main(int argc, char** argv) {
     mirror = std::make_unique<THeadlessMirror>(*form, form->Memo_LOG, form->Memo_Meldungen);
   }
 
-  // A signal ends the program as the tray menu's Exit does once it is confirmed.
-  TTerminationSignals signals([&form](int) { form->Close(); });
+  // A signal ends the program as the tray menu's Exit does once it is confirmed. Without a
+  // window nobody can press Reset after a mail program left without QUIT, so there SIGHUP
+  // presses it, and like the button it does nothing while a mail program is connected.
+  TTerminationSignals signals([&form, headless](int signal) {
+    if (signal != SIGHUP || !headless) {
+      form->Close();
+    } else if (form->Button_RESET->Enabled()) {
+      form->Button_RESETClick();
+    }
+  });
 
   Application->Run();
   SetRegistryErrorHook({});

@@ -1,13 +1,13 @@
 #pragma once
-// SIGTERM and SIGINT delivered through the message loop: the signals are blocked and read from
-// a signalfd that the loop watches, so the reaction runs as ordinary work on the main thread,
-// never inside a signal handler.
+// SIGTERM, SIGINT and SIGHUP delivered through the message loop: the signals are blocked and
+// read from a signalfd that the loop watches, so the reaction runs as ordinary work on the main
+// thread, never inside a signal handler.
 
 #include <functional>
 
 class TTerminationSignals {
  public:
-  // Blocks both signals for the calling thread. Call it first in main(), before any thread
+  // Blocks the three signals for the calling thread. Call it first in main(), before any thread
   // starts, so that every later thread inherits the mask and none of them takes the signal.
   static void Block();
 

@@ -3,6 +3,8 @@
 
 #include <signal.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/headless_mirror.h"
@@ -14,14 +16,31 @@
 #include "platform/application.h"
 #include "platform/registry_file.h"
 #include "proxy/main_form.h"
+#include "proxy/service_ports.h"
 
 #ifdef BRINDLECAP_HAVE_GUI
 #include "gui/qt_front_end.h"
 #endif
 
+namespace {
+
+// A port variable that is not a port number is ignored; say so, or a typo would leave the
+// service on its default port (or, for an ordinary user, not listening at all) with no hint.
+void WarnAboutIgnoredPort(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0' || !PortFromEnvironment(name, "").empty()) return;
+  std::fprintf(stderr, "brindlecap: %s=\"%s\" is not a port number (0 to 65535); using %s\n", name,
+               value, fallback);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // Before any thread exists, so that only the loop ever sees these signals.
   TTerminationSignals::Block();
+
+  WarnAboutIgnoredPort("BRINDLECAP_LISTEN_PORT", LocalServicePort().c_str());
+  WarnAboutIgnoredPort("BRINDLECAP_UPSTREAM_PORT", UpstreamServicePort().c_str());
 
   InitProgramFolder();
   LoadTextTable(ProgramFile("Server.ini"));

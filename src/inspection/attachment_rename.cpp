@@ -8,8 +8,11 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }
 
+// Every boundary line begins with two dashes; most boundary values do not add two more
+// (webmail and many programs write plain letters and digits), and a part behind such a
+// boundary must not keep its blocked name while the log says it was renamed.
 bool IsBoundaryAt(const std::vector<std::string>& lines, std::size_t i) {
-  return i + 1 < lines.size() && StartsWith(lines[i], "----") &&
+  return i + 1 < lines.size() && StartsWith(lines[i], "--") &&
          StartsWith(lines[i + 1], "Content-Type:");
 }
 

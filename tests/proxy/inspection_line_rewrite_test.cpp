@@ -67,8 +67,8 @@ TEST(RenameAttachment, LeavesNamesOutsideTheWindowAndOtherBoundariesAlone) {
                "",       "AAAA"};
   EXPECT_EQ(RenameAttachmentLines(far, "a.exe"), 0);
 
-  Lines shortDashes = {"--B", "Content-Type: application/x; name=\"a.exe\"", "", "AAAA"};
-  EXPECT_EQ(RenameAttachmentLines(shortDashes, "a.exe"), 0);
+  Lines noDashLine = {"B", "Content-Type: application/x; name=\"a.exe\"", "", "AAAA"};
+  EXPECT_EQ(RenameAttachmentLines(noDashLine, "a.exe"), 0);
   Lines lowerCase = {"----B", "content-type: application/x; name=\"a.exe\"", "", "AAAA"};
   EXPECT_EQ(RenameAttachmentLines(lowerCase, "a.exe"), 0);
   // The name is compared with its case.
@@ -77,6 +77,23 @@ TEST(RenameAttachment, LeavesNamesOutsideTheWindowAndOtherBoundariesAlone) {
   Lines empty = MailWithAttachment();
   EXPECT_EQ(RenameAttachmentLines(empty, ""), 0);
   EXPECT_EQ(empty, MailWithAttachment());
+}
+
+TEST(RenameAttachment, FindsPartsBehindBoundariesOfPlainLettersAndDigits) {
+  Lines lines = {"--000000000000a1b2",
+                 "Content-Type: application/x; name=\"a.exe\"",
+                 "Content-Disposition: attachment; filename=\"a.exe\"",
+                 "",
+                 "AAAA",
+                 "--000000000000a1b2--"};
+  EXPECT_EQ(RenameAttachmentLines(lines, "a.exe"), 2);
+  EXPECT_EQ(lines[1], "Content-Type: application/x; name=\"a.exeBLOCKED\"");
+  EXPECT_EQ(lines[2], "Content-Disposition: attachment; filename=\"a.exeBLOCKED\"");
+  Lines text = {"--000000000000a1b2", "Content-Type: text/plain", "", "body",
+                "--000000000000a1b2--"};
+  EXPECT_EQ(InsertNoticeLines(text, Lines{"N"}, Lines{"H"}), 1);
+  EXPECT_EQ(text, (Lines{"--000000000000a1b2", "Content-Type: text/plain", "", "N", "", "body",
+                         "--000000000000a1b2--"}));
 }
 
 TEST(RenameAttachment, WindowThatReachesPastTheEndStopsAtTheLastLine) {

@@ -68,11 +68,12 @@ int main(int argc, char** argv) {
     mirror = std::make_unique<THeadlessMirror>(*form, form->Memo_LOG, form->Memo_Meldungen);
   }
 
-  // A signal ends the program as the tray menu's Exit does once it is confirmed. Without a
-  // window nobody can press Reset after a mail program left without QUIT, so there SIGHUP
-  // presses it, and like the button it does nothing while a mail program is connected.
-  TTerminationSignals signals([&form, headless](int signal) {
-    if (signal != SIGHUP || !headless) {
+  // SIGTERM and SIGINT end the program as the tray menu's Exit does once it is confirmed.
+  // SIGUSR1 presses Reset: without a window nobody else can after a mail program left without
+  // QUIT. Like the button it does nothing while a mail program is connected. (Not SIGHUP: a
+  // closed terminal must still end the program rather than leave it listening unseen.)
+  TTerminationSignals signals([&form](int signal) {
+    if (signal != SIGUSR1) {
       form->Close();
     } else if (form->Button_RESET->Enabled()) {
       form->Button_RESETClick();

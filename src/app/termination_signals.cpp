@@ -18,7 +18,7 @@ sigset_t TerminationSet() {
   sigemptyset(&set);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGHUP);
+  sigaddset(&set, SIGUSR1);
   return set;
 }
 

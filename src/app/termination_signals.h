@@ -1,5 +1,5 @@
 #pragma once
-// SIGTERM, SIGINT and SIGHUP delivered through the message loop: the signals are blocked and
+// SIGTERM, SIGINT and SIGUSR1 delivered through the message loop: the signals are blocked and
 // read from a signalfd that the loop watches, so the reaction runs as ordinary work on the main
 // thread, never inside a signal handler.
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Without a window there is no Reset button: SIGHUP presses it. A mail program that left
+"""Without a window there is no Reset button: SIGUSR1 presses it. A mail program that left
 without QUIT (fetchmail drops its first connection when CAPA is refused, for example) would
 otherwise leave the headless service deaf until the program is restarted."""
 
@@ -15,7 +15,7 @@ USERS = {"alice": "s3cret-pw"}
 GREETING = b"+OK Welcome to vevazurod"
 
 
-def test_sighup_after_a_plain_disconnect_makes_the_service_listen_again(s):
+def test_sigusr1_after_a_plain_disconnect_makes_the_service_listen_again(s):
     s.start_dovecot(USERS, {"alice": [harness.crlf("Subject: hi\n\nhello\n")]})
     s.start_proxy()
     c = s.connect()
@@ -23,7 +23,7 @@ def test_sighup_after_a_plain_disconnect_makes_the_service_listen_again(s):
     c.close()  # no QUIT
     s.proxy.wait_for_log("***WSocket - Session closed")
     mark = s.proxy.mark()
-    s.proxy.proc.send_signal(signal.SIGHUP)
+    s.proxy.proc.send_signal(signal.SIGUSR1)
     s.proxy.wait_until_listening(after=mark)
     c = s.connect()
     assert c.greeting == GREETING
@@ -33,14 +33,14 @@ def test_sighup_after_a_plain_disconnect_makes_the_service_listen_again(s):
     assert s.proxy.running()
 
 
-def test_sighup_during_a_session_leaves_the_session_alone(s):
+def test_sigusr1_during_a_session_leaves_the_session_alone(s):
     # Reset is disabled while a mail program is connected; the signal respects that.
     s.start_dovecot(USERS, {"alice": [harness.crlf("Subject: hi\n\nhello\n")]})
     s.start_proxy()
     c = s.connect()
     assert c.login("127.0.0.1", "alice", USERS["alice"]).startswith(b"+OK")
     mark = s.proxy.mark()
-    s.proxy.proc.send_signal(signal.SIGHUP)
+    s.proxy.proc.send_signal(signal.SIGUSR1)
     time.sleep(0.5)
     assert s.proxy.running()
     assert "My Server (re)started." not in "\n".join(s.proxy.log_lines()[mark:])
@@ -48,11 +48,11 @@ def test_sighup_during_a_session_leaves_the_session_alone(s):
     assert c.pop.quit().startswith(b"+OK")
 
 
-def test_sighup_while_listening_restarts_the_service(s):
+def test_sigusr1_while_listening_restarts_the_service(s):
     s.start_dovecot(USERS)
     s.start_proxy()
     mark = s.proxy.mark()
-    s.proxy.proc.send_signal(signal.SIGHUP)
+    s.proxy.proc.send_signal(signal.SIGUSR1)
     s.proxy.wait_until_listening(after=mark)
     assert s.proxy.log_lines()[mark:].count("***WSocket - Session closed") == 1
     assert s.connect().greeting == GREETING

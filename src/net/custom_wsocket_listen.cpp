@@ -1,6 +1,7 @@
 // The server side: listening, taking a waiting connection, adopting a handle as the session.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include "net/custom_wsocket.h"
@@ -136,6 +137,14 @@ void TCustomWSocket::Dup(TSocket newHandle) {
   }
   hSocket_ = newHandle;
   closeInvoked_ = false;
+  // An adopted session answers in small pieces (a reply line, a mail, its end line): without
+  // this each piece would wait for the peer's acknowledgement of the one before.
+  // A handle that refuses the option (not a TCP socket) is still adopted: the option only
+  // speeds the session up.
+  if (componentOptions_.count(wsoTcpNoDelay)) {
+    int on = 1;
+    SockSetOption(hSocket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
   wsa::SetLastError(0);
   ApplyLinger();
   if (!*alive || hSocket_ != newHandle) return;

@@ -21,6 +21,8 @@ void TFormVazireRevivo::CreateServiceComponents() {
   WSocket1->SetLingerOnOff(wsLingerOff);
   WSocket1->SetLingerTimeout(0);
   WSocket1->SetSendFlags(wsSendNormal);
+  // The mail program's session is adopted from this socket; its replies go out at once.
+  WSocket1->SetComponentOptions({wsoTcpNoDelay});
   WSocket1->OnSessionAvailable = [this](TCustomWSocket* s, std::uint16_t e) {
     WSocketServer1SessionAvailable(s, e);
   };

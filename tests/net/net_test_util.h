@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "net/wsocket_types.h"
+
 namespace nettest {
 
 // Runs the thread's loop until `done` holds or `timeoutMs` passes; returns `done()`.
@@ -33,5 +35,15 @@ void SetReceiveBuffer(int fd, int bytes);
 bool NetworkIsolated();
 // True when the name "three.test" resolves to 10.0.0.3, 10.0.0.1 and 10.0.0.2, in that order.
 bool HostsFileReplaced();
+
+// The text of the socket exception `f` raises, or "no exception".
+inline std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ESocketException& e) {
+    return e.what();
+  }
+  return "no exception";
+}
 
 }  // namespace nettest

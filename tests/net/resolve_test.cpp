@@ -5,17 +5,11 @@
 
 #include "net/socket_error_text.h"
 #include "net/wsocket_types.h"
+#include "net_test_util.h"
+
+using nettest::ErrorOf;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
 
 TEST(IsDottedAddress, AcceptsFourPartsWithSurroundingSpaces) {
   EXPECT_TRUE(IsDottedAddress("10.0.0.1"));

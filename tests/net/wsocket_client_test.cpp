@@ -13,15 +13,6 @@ using namespace nettest;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 class ClientTest : public ::testing::Test {
  protected:
   void SetUp() override {

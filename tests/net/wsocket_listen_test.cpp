@@ -16,15 +16,6 @@ using namespace nettest;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 class ListenTest : public ::testing::Test {
  protected:
   void SetUp() override { log.Attach(server); }

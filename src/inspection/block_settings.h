@@ -1,8 +1,11 @@
 #pragma once
-// The attachment policy's settings, read afresh through the registry routines at every run.
+// The attachment policy's settings as plain values: what to do with a blocked mail and which
+// extensions are blocked.
 
 #include <string>
 #include <vector>
+
+#include "inspection/file_extension.h"
 
 enum TBlockAction { baRename = 1, baDelete = 2 };
 
@@ -12,9 +15,6 @@ struct TBlockPolicy {
   std::vector<std::string> BlockedExtensions;
 };
 
-// Reads "Aktion", the three group switches and, when the user's group is on, "Others".
-// A value that cannot be read as a number raises the registry routines' error.
-TBlockPolicy ReadBlockPolicy();
-
-// "CheckBox_SendError" reads exactly 1.
-bool ReportMailWanted();
+// The policy for a stored action value (0 stands for "never set" and means rename) and the
+// group switches with the user's own list.
+TBlockPolicy MakeBlockPolicy(int action, const TBlockSettings& groups);

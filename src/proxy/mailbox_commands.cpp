@@ -3,12 +3,12 @@
 // served from the store, DELE goes to the server with the server's own number of the mail.
 
 #include "app/text_table.h"
-#include "inspection/download_state.h"
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
 #include "mime/mime_decode.h"
 #include "net/wsocket.h"
 #include "pop3/sync_pop3_client.h"
+#include "proxy/download_state.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "app/program_folder.h"
-#include "inspection/download_state.h"
 #include "inspection/message_store.h"
 #include "open_recorder.h"
 #include "platform/message_loop.h"
+#include "proxy/download_state.h"
 #include "proxy/main_form.h"
 #include "proxy_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "inspection/download_state.h"
+#include "proxy/download_state.h"
 
 #include "platform/application.h"
 #include "platform/message_loop.h"

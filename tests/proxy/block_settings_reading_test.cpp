@@ -1,5 +1,7 @@
 // The policy's settings as the registry file gives them.
 
+#include "proxy/block_settings_reading.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,7 +10,6 @@
 #include <fstream>
 
 #include "app/registry_access.h"
-#include "inspection/block_settings.h"
 
 namespace {
 

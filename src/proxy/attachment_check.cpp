@@ -2,12 +2,12 @@
 
 #include "app/program_folder.h"
 #include "app/text_table.h"
-#include "inspection/block_settings.h"
-#include "inspection/download_state.h"
 #include "inspection/file_extension.h"
 #include "inspection/mail_files.h"
 #include "inspection/message_store.h"
 #include "pop3/sync_pop3_client.h"
+#include "proxy/block_settings_reading.h"
+#include "proxy/download_state.h"
 
 namespace {
 

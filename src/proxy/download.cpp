@@ -6,11 +6,11 @@
 #include "app/program_folder.h"
 #include "app/text_table.h"
 #include "inspection/attachment_name.h"
-#include "inspection/download_state.h"
 #include "inspection/message_store.h"
 #include "mime/mime_decode.h"
 #include "platform/application.h"
 #include "pop3/sync_pop3_client.h"
+#include "proxy/download_state.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The store for a mailbox check: one entry per upstream mail, with the server's LIST sizes.
 
-#include "inspection/download_state.h"
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
 #include "platform/application.h"
 #include "pop3/sync_pop3_client.h"
+#include "proxy/download_state.h"
 
 namespace {
 // More mails than this in one mailbox are taken for a broken STAT reply rather than a reason

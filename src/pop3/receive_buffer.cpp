@@ -6,6 +6,7 @@ void TPop3ReceiveBuffer::Clear() {
   start_ = 0;
   length_ = 0;
   forced_ = false;
+  carried_ = false;
   data_[0] = 0;
 }
 
@@ -26,6 +27,12 @@ void TPop3ReceiveBuffer::Commit(int count) {
 void TPop3ReceiveBuffer::ForceLineEnd() {
   Compact();
   if (length_ < kMaxHeld) return;
+  if (length_ > kMaxHeld) {
+    // The byte after a CR in the last place was no LF, so that CR is part of the line; the
+    // byte waits outside while the piece is taken.
+    carry_ = data_[kMaxHeld];
+    carried_ = true;
+  }
   data_[kMaxHeld] = '\r';
   data_[kMaxHeld + 1] = '\n';
   length_ = kMaxHeld + 2;
@@ -53,6 +60,13 @@ bool TPop3ReceiveBuffer::TakeLine(std::string& line, bool& complete) {
   if (start_ == length_) {
     start_ = length_ = 0;
     data_[0] = 0;
+  }
+  if (!complete && carried_) {
+    // Only the forced piece was in the buffer, so the carried byte goes to its front.
+    carried_ = false;
+    data_[0] = carry_;
+    length_ = 1;
+    data_[1] = 0;
   }
   return true;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The fixed 4096-byte buffer in which reply lines are assembled. At most 4093 bytes are held,
 // which leaves room for a forced CR LF and a terminating zero: a line longer than that is
-// handed on in pieces of exactly 4093 bytes.
+// handed on in pieces of exactly 4093 bytes. A CR in the last place of a full buffer is held
+// back until the next byte shows whether it ends the line: the server's CR LF is never split
+// between two pieces.
 
 #include <cstddef>
 #include <string>
@@ -16,7 +18,11 @@ class TPop3ReceiveBuffer {
   void Clear();
   int Length() const { return length_ - start_; }
   // Free space for the next read; 0 or less means 4093 bytes without a line end are held.
-  int Room() const { return kMaxHeld - Length(); }
+  // A full buffer that ends in CR has room for the one byte that decides what the CR is.
+  int Room() const {
+    if (Length() == kMaxHeld && data_[length_ - 1] == '\r') return 1;
+    return kMaxHeld - Length();
+  }
   // Where the next read goes, right after the bytes held (which are moved to the front).
   char* WritePosition() {
     Compact();
@@ -40,4 +46,7 @@ class TPop3ReceiveBuffer {
   int start_ = 0;
   int length_ = 0;
   bool forced_ = false;  // the CR LF at kMaxHeld is ours, not the server's
+  // The byte read after a CR at kMaxHeld that was no LF: it begins the piece after the forced one.
+  bool carried_ = false;
+  char carry_ = 0;
 };

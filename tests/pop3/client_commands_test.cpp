@@ -272,6 +272,30 @@ TEST(Pop3Commands, LongLinesArriveInPiecesAndZeroBytesSurvive) {
   EXPECT_TRUE(s.server.Finish().empty());
 }
 
+// The CR of a 4092-byte line fills the buffer and its LF comes in the next read: the line is
+// whole, and the lines after it are judged afresh, the stuffed one unstuffed, the dot ending.
+TEST(Pop3Commands, LineEndBetweenTwoReadsOfAFullBufferEndsTheLine) {
+  Session s;
+  const std::string line(4092, 'r');
+  s.Start({S::Expect("RETR 1"), S::Send("+OK\r\n"), S::Pause(30), S::Send(line + "\r"),
+           S::Pause(30), S::Send("\n..stuffed\r\n" + line + "\r"), S::Pause(30), S::Send("\n.\r\n"),
+           S::AwaitClose()});
+  std::vector<std::string> lines;
+  std::vector<bool> complete;
+  s.client.OnMessageLine = [&](TCustomPop3Cli* c) {
+    lines.push_back(c->LastResponse());
+    complete.push_back(c->LastResponseComplete());
+  };
+  s.client.SetMsgNum(1);
+  s.client.Retr();
+  s.Wait(4);
+  EXPECT_EQ(s.Last(), std::make_pair(pop3Retr, std::uint16_t(0)));
+  EXPECT_EQ(lines, (std::vector<std::string>{line, ".stuffed", line}));
+  EXPECT_EQ(complete, (std::vector<bool>{true, true, true}));
+  s.client.Abort();
+  EXPECT_TRUE(s.server.Finish().empty());
+}
+
 TEST(Pop3Commands, NegativeRepliesFailWithoutEventsAndKeepTheFirstError) {
   Session s;
   s.Start({S::Expect("RETR 9"), S::Send("-ERR no such message\r\n"), S::Expect("DELE 9"),

@@ -13,6 +13,7 @@
 #include "app/termination_signals.h"
 #include "app/text_table.h"
 #include "app/translate_component.h"
+#include "app/user_folders.h"
 #include "platform/application.h"
 #include "platform/registry_file.h"
 #include "proxy/main_form.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   WarnAboutIgnoredPort("BRINDLECAP_UPSTREAM_PORT", UpstreamServicePort().c_str());
 
   InitProgramFolder();
-  LoadTextTable(ProgramFile("Server.ini"));
+  LoadTextTable(EditableFile("Server.ini"));
   ReadStandardTexts();
   PatchStandardTexts();
 

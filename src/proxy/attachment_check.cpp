@@ -1,7 +1,7 @@
 // The attachment policy applied to every stored mail, and the report mail it may prepare.
 
-#include "app/program_folder.h"
 #include "app/text_table.h"
+#include "app/user_folders.h"
 #include "inspection/file_extension.h"
 #include "inspection/mail_files.h"
 #include "inspection/message_store.h"
@@ -42,7 +42,7 @@ void TFormVazireRevivo::CheckAttachments() {
       if (policy.Action == baRename) {
         log("RENAMING Attachment: " + name);
         std::string error;
-        if (RenameAttachment(entry, name, ProgramFile(kWorkFileName), error)) {
+        if (RenameAttachment(entry, name, WorkFile(kWorkFileName), error)) {
           rewritten = true;
         } else {
           log("Renaming failed, mail left as it was: " + error);
@@ -87,8 +87,8 @@ void TFormVazireRevivo::CheckAttachments() {
     if (deleted && reportWanted) SendReport(from, subject, to);
     if (rewritten) {
       std::string error;
-      if (!InsertNotice(MessageStore[i], ProgramFile("RenameTXT.txt"),
-                        ProgramFile("RenameHTML.txt"), ProgramFile(kWorkFileName), error)) {
+      if (!InsertNotice(MessageStore[i], EditableFile("RenameTXT.txt"),
+                        EditableFile("RenameHTML.txt"), WorkFile(kWorkFileName), error)) {
         log("Notice not inserted: " + error);
       }
     }
@@ -100,8 +100,8 @@ void TFormVazireRevivo::CheckAttachments() {
 void TFormVazireRevivo::SendReport(const std::string& From, const std::string& Subject,
                                    const std::string& To) {
   std::string error;
-  if (::SendReport(From, Subject, To, ProgramFile("response.eml"), ProgramFile("mail.eml"),
-                   error) == TReportResult::Failed) {
+  if (::SendReport(From, Subject, To, EditableFile("response.eml"), WorkFile("mail.eml"), error) ==
+      TReportResult::Failed) {
     Memo_LOG->Lines().Add("Report mail not prepared: " + error);
   }
 }

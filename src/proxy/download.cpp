@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "app/program_folder.h"
 #include "app/text_table.h"
+#include "app/user_folders.h"
 #include "inspection/attachment_name.h"
 #include "inspection/message_store.h"
 #include "mime/mime_decode.h"
@@ -37,7 +37,7 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
   ProgressBar1->SetPosition(0);
   Application->ProcessMessages();
 
-  const std::string downloadPath = ProgramFile(kDownloadFileName);
+  const std::string downloadPath = WorkFile(kDownloadFileName);
   for (int i = 0; i < count; ++i) {
     Pop3Cli1->SetMsgNum(i + 1);
     ProgressBar2->SetRange(0, Pop3Cli1->MsgSize());

@@ -1,5 +1,6 @@
 #include "inspection/message_store.h"
 #include "platform/message_loop.h"
+#include "proxy/listen_failure.h"
 #include "proxy/main_form.h"
 #include "proxy/service_ports.h"
 
@@ -33,4 +34,10 @@ void TFormVazireRevivo::Button_RESETClick() {
   Sleep(50);
   Memo_LOG->Lines().Add("My Server (re)started. Awaiting connection.");
   WSocket1->Listen();
+  // The failure has just been logged as "***Error in Server!"; say why, and what to do.
+  if (WSocket1->State() != wsListening) {
+    const bool fromEnvironment = !PortFromEnvironment(kListenPortVariable, "").empty();
+    Memo_LOG->Lines().Add(
+        ListenFailureLine(WSocket1->Port(), WSocket1->LastError(), fromEnvironment));
+  }
 }

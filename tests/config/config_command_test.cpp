@@ -3,7 +3,9 @@
 #include <sstream>
 
 #include "app/registry_access.h"
+#include "config/autostart.h"
 #include "config/command_line.h"
+#include "config/port_settings.h"
 #include "config/program_texts.h"
 #include "config/settings_edit.h"
 #include "config_test_support.h"
@@ -32,7 +34,7 @@ class ConfigCommand : public ::testing::Test {
 
   config_test::PrivateRegistry reg_;
   config_test::TempFolder folder_;
-  TConfigPlaces places_{reg_.Path(), folder_.Path().string()};
+  TConfigPlaces places_{reg_.Path(), folder_.Path().string(), "", ""};
 };
 
 TEST_F(ConfigCommand, SetsEveryTypeAndTheProxySeesIt) {
@@ -187,6 +189,113 @@ TEST_F(ConfigCommand, ProgramTextsAreShownAndReplaced) {
   EXPECT_EQ(filled.status, 0);
   EXPECT_EQ(filled.err, "");
   EXPECT_EQ(Program("response.eml"), "To: XXX%3\r\n\r\nXXX%2\r\n");
+}
+
+TEST_F(ConfigCommand, TextsOfASharedProgramFolderAreEditedInTheUsersFolder) {
+  const auto own = folder_ / "own";
+  places_.userFolder = own.string();
+  WriteFile(folder_ / "RenameTXT.txt", "shipped\r\n");
+  WriteFile(folder_ / "response.eml", "To: XXX%3\r\n");
+  EXPECT_EQ(Run({"show-file", "RenameTXT.txt"}).out, "shipped\r\n");
+  TResult files = Run({"files"});
+  EXPECT_NE(files.out.find(folder_.Path().string() + "/RenameTXT.txt\n"), std::string::npos);
+  EXPECT_NE(files.out.find("replace-file writes " + own.string() + "/RenameTXT.txt"),
+            std::string::npos)
+      << files.out;
+
+  TResult replaced = Run({"replace-file", "notice-text", "-"}, "mine\r\n");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(replaced.out, (own / "RenameTXT.txt").string() + " replaced\n");
+  EXPECT_EQ(ReadFile(own / "RenameTXT.txt"), "mine\r\n");
+  EXPECT_EQ(Program("RenameTXT.txt"), "shipped\r\n") << "the shipped file stays";
+  EXPECT_EQ(Run({"show-file", "RenameTXT.txt"}).out, "mine\r\n");
+  // Texts the user has not edited are still read from the program folder.
+  EXPECT_EQ(Run({"show-file", "response.eml"}).out, "To: XXX%3\r\n");
+}
+
+TEST_F(ConfigCommand, PortsAreSetShownAndResetToTheStandard) {
+  ::unsetenv("BRINDLECAP_LISTEN_PORT");
+  ::unsetenv("BRINDLECAP_UPSTREAM_PORT");
+  EXPECT_EQ(Run({"port"}).out,
+            "listen    111  standard (no setting ListenPort)\n"
+            "upstream  110  standard (no setting UpstreamPort)\n");
+  TResult set = Run({"port", "listen", "1111"});
+  EXPECT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out,
+            "listen    1111  from the setting ListenPort\n"
+            "upstream  110  standard (no setting UpstreamPort)\n");
+  EXPECT_EQ(Run({"port", "UPSTREAM", "995"}).status, 0);
+  EXPECT_EQ(RegReadInteger(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "ListenPort"), 1111);
+  EXPECT_EQ(RegReadInteger(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "UpstreamPort"), 995);
+
+  ::setenv("BRINDLECAP_LISTEN_PORT", "2110", 1);
+  EXPECT_NE(Run({"port"}).out.find("listen    2110  from BRINDLECAP_LISTEN_PORT, which overrides"),
+            std::string::npos);
+  ::unsetenv("BRINDLECAP_LISTEN_PORT");
+
+  EXPECT_EQ(Run({"port", "listen", "default"}).status, 0);
+  EXPECT_EQ(Run({"port", "listen", "default"}).status, 0) << "twice is no error";
+  EXPECT_EQ(Store().find("ListenPort"), std::string::npos);
+  EXPECT_NE(Store().find("\"UpstreamPort\"=dword:000003e3"), std::string::npos) << Store();
+
+  // What the proxy would ignore is refused, by this command and by the plain set alike.
+  const std::string before = Store();
+  for (const char* bad : {"0", "65536", "-1", "11x", "", "123456"})
+    EXPECT_EQ(Run({"port", "listen", bad}).status, 1) << bad;
+  EXPECT_EQ(Run({"port", "sideways", "1111"}).status, 2);
+  EXPECT_EQ(Run({"port", "listen"}).status, 2);
+  EXPECT_EQ(Run({"set", "ListenPort", "integer", "70000"}).status, 1);
+  EXPECT_EQ(Run({"set", "listenport", "string", "eins"}).status, 1);
+  EXPECT_EQ(Store(), before);
+  EXPECT_EQ(Run({"set", "ListenPort", "string", "1112"}).status, 0);
+
+  // One stored by hand that the proxy ignores is pointed out.
+  reg_.WriteKey("\"UpstreamPort\"=dword:00000000\n");
+  EXPECT_NE(Run({"port"}).out.find("note: UpstreamPort holds 0, which is no port number"),
+            std::string::npos)
+      << Run({"port"}).out;
+}
+
+TEST_F(ConfigCommand, AutostartWritesAndRemovesTheDesktopEntry) {
+  places_.autostartPath = (folder_ / "config/autostart/brindlecap.desktop").string();
+  places_.programFolder = "/opt/brindle cap/lib";
+  EXPECT_EQ(Run({"autostart"}).out, "autostart off (" + places_.autostartPath + ")\n");
+  TResult on = Run({"autostart", "on"});
+  EXPECT_EQ(on.status, 0) << on.err;
+  EXPECT_EQ(on.out, "autostart on (" + places_.autostartPath + ")\n");
+  const std::string entry = ReadFile(places_.autostartPath);
+  EXPECT_NE(entry.find("\nExec=\"/opt/brindle cap/lib/brindlecap\"\n"), std::string::npos) << entry;
+  EXPECT_EQ(entry.rfind("[Desktop Entry]\nType=Application\n", 0), 0u);
+  EXPECT_EQ(Run({"autostart", "on"}).status, 0) << "on again replaces the entry";
+
+  // A desktop's own dialog may hide the entry instead of removing it.
+  WriteFile(places_.autostartPath, entry + "Hidden=true\n");
+  EXPECT_EQ(Run({"autostart"}).out.substr(0, 13), "autostart off");
+
+  EXPECT_EQ(Run({"autostart", "off"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(places_.autostartPath));
+  EXPECT_EQ(Run({"autostart", "off"}).status, 0) << "off again is no error";
+  EXPECT_EQ(Run({"autostart", "maybe"}).status, 2);
+}
+
+TEST(AutostartEntry, ReservedCharactersOfTheProgramPathAreEscaped) {
+  const std::string entry = AutostartEntry("/x/a\"b$c`d\\e%f/brindlecap");
+  EXPECT_NE(entry.find("\nExec=\"/x/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f/brindlecap\"\n"),
+            std::string::npos)
+      << entry;
+}
+
+TEST(AutostartEntry, ThePathFollowsXdgConfigHome) {
+  auto env = [](const char* config) {
+    return [config](const char* name) -> const char* {
+      if (std::string(name) == "XDG_CONFIG_HOME") return config;
+      if (std::string(name) == "HOME") return "/home/ann";
+      return nullptr;
+    };
+  };
+  EXPECT_EQ(AutostartEntryPath(env("/cfg")), "/cfg/autostart/brindlecap.desktop");
+  EXPECT_EQ(AutostartEntryPath(env(nullptr)), "/home/ann/.config/autostart/brindlecap.desktop");
+  EXPECT_EQ(AutostartEntryPath(env("relative")), "/home/ann/.config/autostart/brindlecap.desktop");
 }
 
 TEST_F(ConfigCommand, NotesASwitchTurnedOffByALongerName) {

@@ -9,9 +9,11 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 #include "config/policy_settings.h"
 #include "config/settings_edit.h"
+#include "config/window/start_box.h"
 #include "config_test_support.h"
 
 namespace {
@@ -27,7 +29,8 @@ ino_t Inode(const std::filesystem::path& p) {
 
 class ConfigWindowTest : public ::testing::Test {
  protected:
-  ConfigWindowTest() : places{(folder / "registry.reg").string(), (folder / "program").string()} {
+  ConfigWindowTest()
+      : places{(folder / "registry.reg").string(), (folder / "program").string(), "", ""} {
     std::filesystem::create_directory(folder / "program");
   }
   void WriteKey(const std::string& lines) {
@@ -192,6 +195,37 @@ TEST_F(ConfigWindowTest, ABrokenStoreLeavesOnlyTheTextsEditable) {
   ASSERT_TRUE(window.Apply()) << window.LastError();
   EXPECT_EQ(ReadFile(Program("RenameHTML.txt")), "<p>neu</p>\r\n");
   EXPECT_EQ(ReadFile(places.registryPath), "this is no settings file\n");
+}
+
+TEST_F(ConfigWindowTest, PortsAndTheStartAtLoginAreWrittenWhenChanged) {
+  places.autostartPath = (folder / "autostart" / "brindlecap.desktop").string();
+  WriteKey("\"ListenPort\"=dword:00000457\n\"UpstreamPort\"=\"kein\"\n");
+  TConfigWindow window(places);
+  TStartBox* start = window.StartBox();
+  EXPECT_EQ(start->ListenPortField()->value(), 1111);
+  // A value the proxy ignores shows as the standard port, with a note, and stays unless changed.
+  EXPECT_EQ(start->UpstreamPortField()->value(), 0);
+  EXPECT_EQ(start->UpstreamPortField()->text(), "standard (110)");
+  EXPECT_TRUE(window.NotesLabel()->text().contains("UpstreamPort"));
+  EXPECT_FALSE(start->AutostartBox()->isChecked());
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("UpstreamPort"), "string \"kein\"");
+  EXPECT_FALSE(std::filesystem::exists(places.autostartPath));
+
+  start->ListenPortField()->setValue(0);
+  start->UpstreamPortField()->setValue(995);
+  start->AutostartBox()->setChecked(true);
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("ListenPort"), "missing");
+  EXPECT_EQ(Stored("UpstreamPort"), "integer 995");
+  EXPECT_NE(ReadFile(places.autostartPath).find("Exec=\"" + places.programFolder + "/brindlecap\""),
+            std::string::npos);
+
+  TConfigWindow again(places);
+  EXPECT_TRUE(again.StartBox()->AutostartBox()->isChecked());
+  again.StartBox()->AutostartBox()->setChecked(false);
+  ASSERT_TRUE(again.Apply()) << again.LastError();
+  EXPECT_FALSE(std::filesystem::exists(places.autostartPath));
 }
 
 }  // namespace

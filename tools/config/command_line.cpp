@@ -1,11 +1,14 @@
 #include "config/command_line.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
+#include "config/autostart.h"
 #include "config/policy_settings.h"
+#include "config/port_settings.h"
 #include "config/program_texts.h"
 #include "config/settings_edit.h"
 
@@ -140,16 +143,20 @@ int Path(const TCall& call) {
 int Files(const TCall& call) {
   call.Expect(0, 0);
   for (const TProgramTextInfo& info : ProgramTexts()) {
-    std::string path = ProgramTextPath(call.places.programFolder, info.kind);
+    std::string path = ProgramTextPath(call.places, info.kind);
     bool present = std::filesystem::is_regular_file(path);
     call.out << path << (present ? "" : "  (missing)") << "\n    " << info.role << "\n";
+    // The program folder's copy is read until the user has one of their own.
+    if (!call.places.userFolder.empty() && path.rfind(call.places.userFolder + "/", 0) != 0)
+      call.out << "    replace-file writes " << call.places.userFolder << "/" << info.fileName
+               << "\n";
   }
   return kDone;
 }
 
 int ShowFile(const TCall& call) {
   call.Expect(1, 1);
-  call.out << ReadProgramText(call.places.programFolder, ProgramTextArgument(call.args[1]));
+  call.out << ReadProgramText(call.places, ProgramTextArgument(call.args[1]));
   return kDone;
 }
 
@@ -157,9 +164,42 @@ int ReplaceFile(const TCall& call) {
   call.Expect(2, 2);
   TProgramText kind = ProgramTextArgument(call.args[1]);
   std::string contents = ReadInput(call, call.args[2]);
-  for (const std::string& note : ReplaceProgramText(call.places.programFolder, kind, contents))
+  for (const std::string& note : ReplaceProgramText(call.places, kind, contents))
     call.err << "brindlecap-config: note: " << note << "\n";
-  call.out << ProgramTextPath(call.places.programFolder, kind) << " replaced\n";
+  call.out << ProgramTextPath(call.places, kind) << " replaced\n";
+  return kDone;
+}
+
+int Port(const TCall& call) {
+  call.Expect(0, 2);
+  if (call.args.size() == 2) throw EUsage("'port " + call.args[1] + "' needs a number or default");
+  if (call.args.size() == 3) {
+    const std::optional<TPortKind> kind = FindPortKind(call.args[1]);
+    if (!kind) throw EUsage("'" + call.args[1] + "' is no port: listen or upstream");
+    if (call.args[2] == "default") {
+      ClearPortSetting(call.places.registryPath, *kind);
+    } else {
+      SetPortSetting(call.places.registryPath, *kind, ParsePortArgument(call.args[2]));
+    }
+  }
+  call.out << DescribePorts(call.places.registryPath,
+                            [](const char* name) { return std::getenv(name); });
+  return kDone;
+}
+
+int Autostart(const TCall& call) {
+  call.Expect(0, 1);
+  const std::string& entry = call.places.autostartPath;
+  if (call.args.size() == 2) {
+    if (call.args[1] == "on") {
+      EnableAutostart(entry, call.places.programFolder + "/brindlecap");
+    } else if (call.args[1] == "off") {
+      DisableAutostart(entry);
+    } else {
+      throw EUsage("'autostart' takes on or off");
+    }
+  }
+  call.out << "autostart " << (AutostartEnabled(entry) ? "on" : "off") << " (" << entry << ")\n";
   return kDone;
 }
 
@@ -184,6 +224,8 @@ constexpr TCommand kCommands[] = {
     {"files", Files},
     {"show-file", ShowFile},
     {"replace-file", ReplaceFile},
+    {"port", Port},
+    {"autostart", Autostart},
     {"--help", Help},
     {"-h", Help},
     {"help", Help},
@@ -225,12 +267,23 @@ The proxy reads these values:
   A missing switch counts as on. Note: any value whose name merely begins with a switch's
   name, while the switch itself is missing, turns that group off.
 
-Texts in the program folder:
-  files                     list them with their paths
+Texts in the program folder (when that folder is not yours to write, your own copies in
+$XDG_CONFIG_HOME/brindlecap are read first, and replace-file writes there):
+  files                     list them with the paths the proxy reads them from
   show-file NAME            print one of them
   replace-file NAME SOURCE  replace one with the contents of SOURCE ("-" reads standard input)
   NAME is RenameTXT.txt (or notice-text), RenameHTML.txt (notice-html) or response.eml
   (report-template, with the placeholders XXX%1 recipient, XXX%2 subject, XXX%3 sender)
+
+Ports and start:
+  port                      show the two ports the proxy uses and where each comes from
+  port listen NUMBER        the port the mail program connects to (ListenPort; standard 111)
+  port upstream NUMBER      the port of the real POP3 server (UpstreamPort; standard 110)
+  port listen|upstream default   remove the setting, back to the standard port
+                            (BRINDLECAP_LISTEN_PORT and BRINDLECAP_UPSTREAM_PORT override
+                            both settings; a running proxy takes a new listen port at Reset)
+  autostart [on|off]        start the proxy when you log in to the desktop (an entry in
+                            $XDG_CONFIG_HOME/autostart), or stop doing so
 
   --help                    this text
 

@@ -8,7 +8,10 @@
 
 struct TConfigPlaces {
   std::string registryPath;   // the store file
-  std::string programFolder;  // where the notice files and the report template live
+  std::string programFolder;  // where the notice files and the report template ship
+  std::string userFolder;     // the user's own copies of them, read first and written to;
+                              // empty while the program folder is the user's to write
+  std::string autostartPath;  // the desktop's autostart entry for the proxy
 };
 
 // Runs one command. Returns the exit status: 0 done, 1 refused or failed (nothing changed),

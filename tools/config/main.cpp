@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  TConfigPlaces places{RegistryFilePath(), CurrentProgramFolder()};
+  const TConfigPlaces places = CurrentConfigPlaces();
 #ifdef BRINDLECAP_HAVE_CONFIG_WINDOW
   // Without arguments on a desktop (as the proxy's Config button starts it): the window.
   if (args.empty()) {

@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "app/program_folder.h"
+#include "app/user_folders.h"
+#include "config/autostart.h"
 #include "config/settings_edit.h"
 #include "platform/registry_file.h"
 
@@ -70,13 +73,16 @@ const TProgramTextInfo& ProgramTextInfo(TProgramText kind) {
   return ProgramTexts().front();
 }
 
-std::string ProgramTextPath(const std::string& programFolder, TProgramText kind) {
-  return programFolder + "/" + ProgramTextInfo(kind).fileName;
+std::string ProgramTextPath(const TConfigPlaces& places, TProgramText kind) {
+  return EditableFileIn({places.programFolder, places.programFolder, places.userFolder},
+                        ProgramTextInfo(kind).fileName);
 }
 
-std::string CurrentProgramFolder() {
+TConfigPlaces CurrentConfigPlaces() {
   InitProgramFolder();
-  return ProgramFolder();
+  const TUserFolders folders = UserFolders();
+  return {RegistryFilePath(), folders.program, folders.config,
+          AutostartEntryPath([](const char* name) { return std::getenv(name); })};
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -93,11 +99,11 @@ std::string ReadWholeFile(const std::string& path) {
   return contents;
 }
 
-std::string ReadProgramText(const std::string& programFolder, TProgramText kind) {
-  return ReadWholeFile(ProgramTextPath(programFolder, kind));
+std::string ReadProgramText(const TConfigPlaces& places, TProgramText kind) {
+  return ReadWholeFile(ProgramTextPath(places, kind));
 }
 
-std::vector<std::string> ReplaceProgramText(const std::string& programFolder, TProgramText kind,
+std::vector<std::string> ReplaceProgramText(const TConfigPlaces& places, TProgramText kind,
                                             std::string_view contents) {
   const char* name = ProgramTextInfo(kind).fileName;
   if (contents.find('\0') != std::string_view::npos)
@@ -108,7 +114,9 @@ std::vector<std::string> ReplaceProgramText(const std::string& programFolder, TP
   std::vector<std::string> notes;
   if (kind == TProgramText::ReportTemplate) notes = TemplateNotes(contents);
   try {
-    ReplaceFileAtomically(ProgramTextPath(programFolder, kind), contents);
+    ReplaceFileAtomically(
+        EditableFileToWrite({places.programFolder, places.programFolder, places.userFolder}, name),
+        contents);
   } catch (const ERegistryFileError& e) {
     throw EConfigError(std::string(e.what()) + ". Nothing was changed.");
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/registry_access.h"
+#include "config/port_settings.h"
 
 namespace {
 
@@ -175,6 +176,9 @@ TRegValue ParseSettingArgument(std::string name, std::string_view type, std::str
 }
 
 void CheckSettingReadable(const TRegValue& value) {
+  if (IsPortSetting(value.name) && !PortOfValue(value))
+    throw EConfigError(value.name + " must be a port number from 1 to 65535, not " +
+                       SettingDataText(value) + "; the proxy would ignore it");
   if (IsIntegerSetting(value.name)) {
     switch (value.type) {
       case TRegValueType::Integer:

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "app/registry_access.h"
+#include "config/autostart.h"
+#include "config/port_settings.h"
 #include "config/settings_edit.h"
 
 namespace {
@@ -135,6 +137,14 @@ void ReadSettings(const std::vector<TRegValue>& values, TConfigReading& r) {
       c.sendReport = *n == 1;
     }
   }
+  for (TPortKind kind : {TPortKind::Listen, TPortKind::Upstream}) {
+    const TRegValue* v = Find(values, PortSettingName(kind));
+    std::optional<int> port = v ? PortOfValue(*v) : std::nullopt;
+    if (v && !port)
+      r.notes.push_back(v->name + " (" + SettingDataText(*v) +
+                        ") is no port number; the proxy uses the standard port");
+    (kind == TPortKind::Listen ? c.listenPort : c.upstreamPort) = port;
+  }
   for (std::string& note : SettingNotes(values)) r.notes.push_back(std::move(note));
 }
 
@@ -165,10 +175,10 @@ TConfigReading ReadConfigChoices(const TConfigPlaces& places) {
     r.notes.push_back(e.what());
   }
   ReadSettings(r.values, r);
+  r.choices.autostart = AutostartEnabled(places.autostartPath);
   for (const TProgramTextInfo& info : ProgramTexts()) {
     try {
-      r.choices.texts[static_cast<size_t>(info.kind)] =
-          ReadProgramText(places.programFolder, info.kind);
+      r.choices.texts[static_cast<size_t>(info.kind)] = ReadProgramText(places, info.kind);
     } catch (const EConfigError& e) {
       r.notes.push_back(e.what());
     }
@@ -195,6 +205,16 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   if (after.sendReport && after.sendReport != before.sendReport) {
     changes.push_back(IntegerValue(kSendError, *after.sendReport ? 1 : 0));
   }
+  std::vector<std::string> portsCleared;
+  for (TPortKind kind : {TPortKind::Listen, TPortKind::Upstream}) {
+    const auto& port = kind == TPortKind::Listen ? after.listenPort : after.upstreamPort;
+    if (port == (kind == TPortKind::Listen ? before.listenPort : before.upstreamPort)) continue;
+    if (port) {
+      changes.push_back(IntegerValue(PortSettingName(kind), *port));
+    } else {
+      portsCleared.push_back(PortSettingName(kind));
+    }
+  }
   // Everything is checked before anything is written.
   for (const TRegValue& v : changes) CheckSettingReadable(v);
   for (const TProgramTextInfo& info : ProgramTexts()) {
@@ -207,11 +227,12 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   }
 
   std::vector<std::string> notes;
-  if (!changes.empty()) {
+  if (!changes.empty() || !portsCleared.empty()) {
     try {
       ModifyRegistryFile(places.registryPath, [&](TRegStore& store) {
         TRegKey& key = store.OpenKey(SettingsKeyFullPath());
         for (const TRegValue& v : changes) key.SetValue(v);
+        for (const std::string& name : portsCleared) key.DeleteValue(name);
         return true;
       });
     } catch (const ERegistryFileError& e) {
@@ -221,8 +242,15 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   for (const TProgramTextInfo& info : ProgramTexts()) {
     const auto& text = after.texts[static_cast<size_t>(info.kind)];
     if (!text || text == before.texts[static_cast<size_t>(info.kind)]) continue;
-    for (std::string& note : ReplaceProgramText(places.programFolder, info.kind, *text)) {
+    for (std::string& note : ReplaceProgramText(places, info.kind, *text)) {
       notes.push_back(std::move(note));
+    }
+  }
+  if (after.autostart != before.autostart) {
+    if (after.autostart) {
+      EnableAutostart(places.autostartPath, places.programFolder + "/brindlecap");
+    } else {
+      DisableAutostart(places.autostartPath);
     }
   }
   return notes;

@@ -26,6 +26,10 @@ struct TConfigChoices {
   std::optional<bool> sendReport;
   // The files' bytes; nullopt for a missing file. By TProgramText.
   std::array<std::optional<std::string>, 3> texts;
+  // The port settings; nullopt: no setting (or none the proxy can read), the standard port.
+  std::optional<int> listenPort;
+  std::optional<int> upstreamPort;
+  bool autostart = false;  // the desktop starts the proxy at login
   bool operator==(const TConfigChoices&) const = default;
 };
 

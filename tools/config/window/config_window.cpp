@@ -18,6 +18,7 @@
 
 #include "app/headless_mirror.h"
 #include "config/settings_edit.h"
+#include "config/window/start_box.h"
 #include "gui/display_probe.h"
 #include "gui/display_text.h"
 #include "gui/pictures.h"
@@ -145,6 +146,8 @@ void TConfigWindow::Build() {
   }
   QObject::connect(report_, &QCheckBox::clicked, report_, [this] { report_->setTristate(false); });
   layout->addWidget(groupBox);
+  start_ = new TStartBox(this);
+  layout->addWidget(start_);
 
   auto* tabs = new QTabWidget(this);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -177,7 +180,7 @@ void TConfigWindow::Build() {
   QObject::connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
-  resize(640, 600);
+  resize(640, 680);
 }
 
 void TConfigWindow::Show(const TConfigReading& reading) {
@@ -195,6 +198,7 @@ void TConfigWindow::Show(const TConfigReading& reading) {
   for (QCheckBox* box : groups_) box->setEnabled(reading.storeReadable);
   ownExtensions_->setEnabled(reading.storeReadable);
   report_->setEnabled(reading.storeReadable);
+  start_->Show(c, reading.storeReadable);
 
   QStringList lines;
   lines << DisplayText(SettingsKeyFullPath());
@@ -234,6 +238,7 @@ TConfigChoices TConfigWindow::CurrentChoices() const {
   c.ownExtensions = EncodeEditedText(ownExtensions_->text(), before.ownExtensions,
                                      "the own extension list", false);
   c.sendReport = Decision(report_);
+  start_->Read(c);
   for (const TProgramTextInfo& info : ProgramTexts()) {
     const size_t t = static_cast<size_t>(info.kind);
     const QString text = editors_[t]->toPlainText();

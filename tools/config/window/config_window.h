@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
+class TStartBox;
 
 // The bytes to store for an edited text: the original bytes when the text shows unchanged;
 // else UTF-8 when the original was UTF-8 with non-ASCII letters, Windows-1252 otherwise (the
@@ -46,6 +47,7 @@ class TConfigWindow : public QDialog {
   QPlainTextEdit* StoredValuesView() const { return stored_; }
   // The notes on what was read, above everything else; hidden when there are none.
   QLabel* NotesLabel() const { return notes_; }
+  TStartBox* StartBox() const { return start_; }
 
   void accept() override;
 
@@ -64,6 +66,7 @@ class TConfigWindow : public QDialog {
   std::array<QPlainTextEdit*, 3> editors_{};
   QPlainTextEdit* stored_ = nullptr;
   QLabel* notes_ = nullptr;
+  TStartBox* start_ = nullptr;
 };
 
 // Opens the window when a display is there and BRINDLECAP_HEADLESS does not ask for none.

@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build run test test-sanitize install clean
+.PHONY: deps build run test test-sanitize install package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -26,6 +26,10 @@ test-sanitize: deps
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),$(HOME)/.local)
+
+# A Debian package of the build, for /usr: build/brindlecap_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN)

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-liberation xvfb xauth dbus-daemon
   dovecot-core dovecot-pop3d dante-server
   python3 curl iproute2 util-linux
+  lintian
 )
 
 missing=()

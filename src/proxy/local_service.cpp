@@ -1,5 +1,5 @@
 // The mail program's side of the service: one connection at a time, adopted into WSocket1
-// itself, every received piece of data taken as one command.
+// itself; its input is collected into lines, and each line is one command.
 
 #include <exception>
 #include <string_view>
@@ -14,7 +14,7 @@ namespace {
 constexpr char NotSupportedReply[] =
     "-ERR This POP3-Command is not supported by \"Brindlecap\"!\r\n";
 
-// Input held back while a download runs is never allowed to grow without bound.
+// Commands held while another one runs are never allowed to grow without bound.
 constexpr std::size_t HeldInputLimit = 1 << 20;
 
 // The reply for an error raised while a command was handled: one line, whatever the error's
@@ -36,6 +36,7 @@ void TFormVazireRevivo::WSocketServer1SessionAvailable(TCustomWSocket*, std::uin
   if (handle == INVALID_SOCKET) return;
   WSocket1->Dup(handle);
   if (WSocket1->State() != wsConnected) return;
+  commandLines_.Clear();
   WSocket1->SendText("+OK Welcome to vevazurod\r\n");
   TrayMenu_AnzeigenClick();
   Button_RESET->SetEnabled(false);
@@ -43,19 +44,48 @@ void TFormVazireRevivo::WSocketServer1SessionAvailable(TCustomWSocket*, std::uin
 }
 
 void TFormVazireRevivo::WSocketServer1DataAvailable(TCustomWSocket*, std::uint16_t) {
-  if (RetrievePending || !heldInput_.empty()) {
-    // Kept in arrival order and handed on once the download has ended.
-    std::string text = WSocket1->ReceiveText();
-    if (heldInput_.size() + text.size() <= HeldInputLimit) {
-      heldInput_ += text;
-    } else if (!text.empty()) {
-      Memo_LOG->Lines().Add("Too much input while mails were downloaded - input dropped.");
-    }
-    if (!RetrievePending && commandDepth_ == 0) ScheduleHeldInput();
+  // Read at once, whatever runs: the socket layer then does not offer the same bytes again
+  // and again, and the lines wait below until their turn.
+  std::string text = WSocket1->ReceiveText();
+  if (text.empty()) return;
+  commandLines_.Append(text);
+  if (commandLines_.HeldBytes() > HeldInputLimit) {
+    // No mail program sends this much ahead of its replies. Ending the session is the one
+    // way to stay bounded without skipping a command; the mailbox is left as it is.
+    Memo_LOG->Lines().Add("Too much input from the mail program - connection closed.");
+    WSocket1->Abort();
     return;
   }
-  std::string text = WSocket1->ReceiveText();
-  if (!text.empty()) DispatchCommand(text);
+  RunWaitingCommands();
+}
+
+// One command at a time, in the order the lines arrived, each only once the previous one's
+// reply is out: a mail program may send several commands without waiting for the replies.
+// A line that arrives while a command runs (inside one of its waits) is kept for the loop
+// below, which is on the stack beneath that command.
+void TFormVazireRevivo::RunWaitingCommands() {
+  if (commandRunning_ || RetrievePending) return;
+  commandRunning_ = true;
+  struct TDone {
+    bool& flag;
+    ~TDone() { flag = false; }
+  } done{commandRunning_};
+  while (WSocket1->State() == wsConnected && commandLines_.HasLine()) {
+    if (!WSocket1->SendComplete()) {
+      WaitUntilSent(WSocket1.get());
+      continue;
+    }
+    TCommandLines::TLine line = *commandLines_.Next();
+    if (line.TooLong) {
+      Memo_LOG->Lines().Add("Command line too long - discarded.");
+      WSocket1->SendText(NotSupportedReply);
+      continue;
+    }
+    DispatchCommand(line.Text + "\r\n");
+    // With no command running, no download can be under way: a flag left over by a download
+    // that an error broke off must not hold the mail program's input for ever.
+    RetrievePending = false;
+  }
 }
 
 void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
@@ -65,6 +95,7 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
     int statusId;  // 0: the status line stays
     THandler handler;
   };
+  // Every command the service knows; a command is recognised by its first four characters.
   static const TCommand commands[] = {
       {"USER", 400, &TFormVazireRevivo::HandleUser}, {"PASS", 401, &TFormVazireRevivo::HandlePass},
       {"LIST", 402, &TFormVazireRevivo::HandleList}, {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
@@ -81,7 +112,6 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
     return;
   }
 
-  ++commandDepth_;
   try {
     if (command->statusId != 0) Label_Status->SetCaption(GetTextById(command->statusId));
     Application->ProcessMessages();
@@ -92,13 +122,6 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
   } catch (...) {
     Memo_LOG->Lines().Add("Command ended by an unknown error.");
     if (socket->State() == wsConnected) socket->SendText(ErrorReply("Unknown error"));
-  }
-  --commandDepth_;
-  if (commandDepth_ == 0) {
-    // With no command left running, no download can be under way: a flag left over by a
-    // download that an error broke off must not hold the mail program's input for ever.
-    RetrievePending = false;
-    ScheduleHeldInput();
   }
 }
 
@@ -113,7 +136,7 @@ void TFormVazireRevivo::WaitUntilSent(TWSocket* Socket) {
 
 void TFormVazireRevivo::WSocket1SessionClosed(TCustomWSocket*, std::uint16_t) {
   Memo_LOG->Lines().Add("***WSocket - Session closed");
-  heldInput_.clear();
+  commandLines_.Clear();
   ClearMessageStore();
   if (Memo_Meldungen->Lines().Empty()) HideToTray();
   Button_RESET->SetEnabled(true);

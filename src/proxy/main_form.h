@@ -12,6 +12,7 @@
 #include "net/wsocket.h"
 #include "platform/forms.h"
 #include "pop3/sync_pop3_client.h"
+#include "proxy/command_lines.h"
 #include "proxy/help_components.h"
 
 class TFormVazireRevivo : public TForm {
@@ -110,8 +111,8 @@ class TFormVazireRevivo : public TForm {
   void WSocketServer1DataAvailable(TCustomWSocket* Sender, std::uint16_t Error);
   void WSocket1SessionClosed(TCustomWSocket* Sender, std::uint16_t Error);
   void WSocketServer1Error(TCustomWSocket* Sender);
-  // Runs the handler of one received command. An error raised while it runs ends the command
-  // with an "-ERR" reply; the connection stays open.
+  // Runs the handler of one command line (Text ends with CR LF). An error raised while it runs
+  // ends the command with an "-ERR" reply; the connection stays open.
   void DispatchCommand(const std::string& Text);
   // Returns once everything queued on the socket has been handed to the system.
   void WaitUntilSent(TWSocket* Socket);
@@ -196,14 +197,14 @@ class TFormVazireRevivo : public TForm {
   void CreateTray();
   void ConnectHandlers();
   void CreateServiceComponents();
-  // Hands input held back during a download to DispatchCommand, once no command runs.
-  void DispatchHeldInput();
-  void ScheduleHeldInput();
+  // Runs the complete command lines one after the other, unless a command already runs.
+  void RunWaitingCommands();
+  void ScheduleWaitingCommands();
 
-  // Commands being handled right now (a command can arrive while another one waits).
-  int commandDepth_ = 0;
-  // What the mail program sent while its input was held back, in arrival order.
-  std::string heldInput_;
-  bool heldInputScheduled_ = false;
+  // A command is being handled (another line can arrive while it waits).
+  bool commandRunning_ = false;
+  // What the mail program sent and no command has taken yet, in arrival order.
+  TCommandLines commandLines_;
+  bool waitingCommandsScheduled_ = false;
   TNotifyTarget serviceTarget_ = 0;
 };

@@ -42,8 +42,8 @@ void TFormVazireRevivo::Pop3Cli1RequestDone(TCustomPop3Cli*, TPop3Request RqType
   Memo_LOG->Lines().Add(std::string("POP3 ; Request done: ") + RequestName(RqType));
   if (RetrievePending) {
     RetrievePending = false;
-    // Input held back during the download is handed on once no command runs any more.
-    if (commandDepth_ == 0) ScheduleHeldInput();
+    // Lines held back during the download are handed on once no command runs any more.
+    ScheduleWaitingCommands();
   }
 }
 

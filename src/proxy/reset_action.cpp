@@ -16,7 +16,7 @@ void TFormVazireRevivo::Button_RESETClick() {
   ListingPending = false;
   RetrievePending = false;
   CurrentMessage = 0;
-  heldInput_.clear();
+  commandLines_.Clear();
   Pop3Cli1->SetMsgNum(0);
   Pop3Cli1->ClearErrorMessage();
   Sleep(50);

@@ -4,8 +4,8 @@
 #include "proxy/service_ports.h"
 
 namespace {
-// Posted to the window's own target: input held back during a download is due.
-constexpr unsigned HeldInputMessage = WM_USER + 1;
+// Posted to the window's own target: command lines held back during a download are due.
+constexpr unsigned WaitingCommandsMessage = WM_USER + 1;
 }  // namespace
 
 void TFormVazireRevivo::CreateServiceComponents() {
@@ -55,7 +55,9 @@ void TFormVazireRevivo::CreateServiceComponents() {
   };
 
   serviceTarget_ = TMessageLoop::Current().AllocateTarget([this](const TMessage& m) {
-    if (m.msg == HeldInputMessage) DispatchHeldInput();
+    if (m.msg != WaitingCommandsMessage) return;
+    waitingCommandsScheduled_ = false;
+    RunWaitingCommands();
   });
 }
 
@@ -89,25 +91,10 @@ void TFormVazireRevivo::AddResultGroup(std::initializer_list<int> TextIds) {
   ShowResults();
 }
 
-// Input that arrives while an upstream RETR runs is read at once (so the socket layer does
-// not offer the same bytes again and again) and kept here; everything after it is appended,
-// so commands keep their order. Once no command is being handled, it is dispatched as if it
-// had just arrived. Nothing is dropped and the download is never held up.
-void TFormVazireRevivo::ScheduleHeldInput() {
-  if (heldInputScheduled_ || heldInput_.empty()) return;
-  heldInputScheduled_ = true;
-  PostMessage(serviceTarget_, HeldInputMessage, 0, 0);
-}
-
-void TFormVazireRevivo::DispatchHeldInput() {
-  heldInputScheduled_ = false;
-  // A command that runs now schedules the input again when it ends.
-  if (commandDepth_ > 0 || RetrievePending || heldInput_.empty()) return;
-  if (WSocket1->State() != wsConnected) {
-    heldInput_.clear();
-    return;
-  }
-  std::string text;
-  text.swap(heldInput_);
-  DispatchCommand(text);
+// A hold of the mail program's input that ends outside any command (an upstream RETR that
+// completed on its own) hands the waiting lines on from the message loop.
+void TFormVazireRevivo::ScheduleWaitingCommands() {
+  if (waitingCommandsScheduled_ || commandRunning_ || !commandLines_.HasLine()) return;
+  waitingCommandsScheduled_ = true;
+  PostMessage(serviceTarget_, WaitingCommandsMessage, 0, 0);
 }

@@ -319,9 +319,8 @@ TEST_F(Login, QuitAfterLoginEndsTheUpstreamSession) {
   Start(server.Port());
   TScriptedClient client(ServicePort(*form));
   client.ExpectBytes(Greeting)
-      .Send("USER 127.0.0.1/alice\r\nPASS ignored\r\n")  // only the first line counts
+      .Send("USER 127.0.0.1/alice\r\nPASS pw\r\n")  // two commands in one write
       .ExpectBytes("+OK\r\n")
-      .Send("PASS pw\r\n")
       .ExpectBytes("+OK Logged in.\r\n")
       .Send("QUIT\r\n")
       .ExpectBytes("+OK Vevazurod quits\r\n")

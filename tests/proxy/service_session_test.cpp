@@ -1,5 +1,5 @@
-// The mail program's side: greeting, one session at a time, command recognition, the window's
-// state around a session, Reset, QUIT and input held back during a download.
+// The mail program's side: greeting, one session at a time, command lines and their order,
+// the window's state around a session, Reset, QUIT and input held back during a download.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -90,42 +90,61 @@ TEST_F(ServiceSession, CommandsAreRecognisedByTheirFirstFourCharactersOnly) {
   Run(client);
 }
 
-TEST_F(ServiceSession, EachPieceOfDataIsOneCommand) {
+TEST_F(ServiceSession, ACommandSplitAtAnyByteIsOneCommand) {
   Start();
   TScriptedClient client(ServicePort(*form));
-  client.ExpectBytes(Greeting)
-      .Send("QU")
-      .ExpectBytes(NotSupported)
-      .Send("IT\r\n")
-      .ExpectBytes(NotSupported)
-      // Two commands in one piece: only the first counts, the rest is ignored.
-      .Send("USER x\r\nQUIT\r\n")
-      .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n")
-      // A command without its line end still counts.
-      .Send("QUIT")
-      .ExpectBytes("+OK Vevazurod quits\r\n")
-      .ExpectClosed();
+  client.ExpectBytes(Greeting);
+  const std::string command = "USER x\r\n";
+  for (std::size_t at = 1; at < command.size(); ++at) {
+    client.Send(command.substr(0, at))
+        .Pause(30)
+        .Send(command.substr(at))
+        .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n");
+  }
+  // A lone LF ends a line as well; nothing is answered before the line is complete.
+  client.Send("NOOP\n").ExpectBytes(NotSupported).Send("QUIT");
+  client.Do([](TPeerIo& io, std::string& failure) {
+    if (auto early = io.ReadBytes(1, 300)) failure = "a reply before the line end: " + *early;
+    return failure.empty();
+  });
+  client.Send("\r\n").ExpectBytes("+OK Vevazurod quits\r\n").ExpectClosed();
   Run(client);
 }
 
-TEST_F(ServiceSession, JunkOfSixtyFourKibibytesIsAnsweredAndTheSessionGoesOn) {
+TEST_F(ServiceSession, SeveralCommandsInOneWriteAreAnsweredInOrder) {
   Start();
   TScriptedClient client(ServicePort(*form));
-  int replies = 0;
-  client.ExpectBytes(Greeting).Send(std::string(65536, 'X') + "\r\n");
-  client.Do([&replies](TPeerIo& io, std::string& failure) {
-    // However the junk was cut into pieces, every piece gets the not-supported reply.
-    while (auto line = io.ReadLine(1500)) {
-      if (*line + "\r\n" != NotSupported) {
-        failure = "unexpected reply " + *line;
-        return false;
-      }
-      ++replies;
-    }
-    return replies > 0;
-  });
-  client.Send("USERx\r\n").ExpectBytes("-ERR Vevazurod not configured for this account!\r\n");
+  client.ExpectBytes(Greeting)
+      .Send("USER x\r\nNOOP\r\n\r\nUSER /a\nUSER h/\r\nQUIT\r\nUSER never\r\n")
+      .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n")
+      .ExpectBytes(NotSupported)
+      .ExpectBytes(NotSupported)
+      .ExpectBytes("-ERR Hostname can not be empty!\r\n")
+      .ExpectBytes("-ERR Username can not be empty!\r\n")
+      .ExpectBytes("+OK Vevazurod quits\r\n")
+      .ExpectClosed();
+  Run(client);
+  // What followed QUIT belonged to the ended session and went with it.
+  ASSERT_TRUE(PumpUntil([&] { return form->WSocket1->State() == wsListening; }));
+  TScriptedClient next(ServicePort(*form));
+  next.ExpectBytes(Greeting).Send("NOOP\r\n").ExpectBytes(NotSupported);
+  Run(next);
+}
+
+TEST_F(ServiceSession, JunkOfSixtyFourKibibytesIsAnsweredOnceAndTheSessionGoesOn) {
+  Start();
+  TScriptedClient client(ServicePort(*form));
+  client.ExpectBytes(Greeting);
+  for (int i = 0; i < 64; ++i) client.Send(std::string(1024, 'X'));
+  client.Send("\r\nUSERx\r\n")
+      .ExpectBytes(NotSupported)
+      .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n")
+      // Exactly one reply for the junk: nothing else is waiting.
+      .Send("QUIT\r\n")
+      .ExpectBytes("+OK Vevazurod quits\r\n")
+      .ExpectClosed();
   Run(client, 20000);
+  EXPECT_TRUE(LogHas(*form, "Command line too long - discarded.")) << LogText(*form);
 }
 
 TEST_F(ServiceSession, QuitWithoutLoginSaysGoodbyeClosesAndListensAgain) {
@@ -220,9 +239,10 @@ TEST_F(ServiceSession, InputDuringADownloadIsHeldBackThenHandledInOrder) {
 namespace proxytest {
 namespace {
 
-// A mail program that sends its next command while the proxy still downloads: the command
-// waits until the mail check has been answered, and the download goes on meanwhile.
-TEST_F(ServiceTest, CommandSentDuringTheDownloadIsAnsweredAfterTheCheck) {
+// A mail program that sends its next commands, in two writes, while the proxy still
+// downloads: they wait until the mail check has been answered and are then answered in
+// order, and the download goes on meanwhile.
+TEST_F(ServiceTest, CommandsSentDuringTheDownloadAreAnsweredInOrderAfterTheCheck) {
   char pattern[] = "/tmp/brindlecap-held-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   std::string folder = pattern;
@@ -261,13 +281,16 @@ TEST_F(ServiceTest, CommandSentDuringTheDownloadIsAnsweredAfterTheCheck) {
       .Send("STAT\r\n")
       .Gate(2)
       .Send("LIST\r\n")
+      .Pause(50)
+      .Send("RETR 1\r\n")
       .ExpectBytes("+OK 1 " + size + "\r\n")
       .ExpectBytes("+OK Listing follows\r\n1 " + size + "\r\n.\r\n")
+      .ExpectBytes("+OK Message follows\r\n" + DotStuffed(mail))
       .Send("QUIT\r\n")
       .ExpectBytes("+OK Vevazurod quits\r\n")
       .ExpectClosed();
 
-  // Once the RETR runs, the mail program sends LIST; a moment later the rest of the mail
+  // Once the RETR runs, the mail program sends LIST and RETR; a moment later the rest of the mail
   // comes. Timers fire inside the proxy's own waits.
   auto& loop = TMessageLoop::Current();
   std::uint32_t listSentAt = 0;

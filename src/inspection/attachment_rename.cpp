@@ -1,32 +1,33 @@
 #include "inspection/attachment_rename.h"
 
-#include <algorithm>
+#include "inspection/part_headers.h"
+#include "mime/ascii.h"
 
 namespace {
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
-// Every boundary line begins with two dashes; most boundary values do not add two more
-// (webmail and many programs write plain letters and digits), and a part behind such a
-// boundary must not keep its blocked name while the log says it was renamed.
-bool IsBoundaryAt(const std::vector<std::string>& lines, std::size_t i) {
-  return i + 1 < lines.size() && StartsWith(lines[i], "--") &&
-         StartsWith(lines[i + 1], "Content-Type:");
+// Where an empty file name stands in a header line: right after "filename=" (and its opening
+// quote) when the value there is empty, as the attachment rule reads it.
+std::size_t EmptyNamePosition(std::string_view line) {
+  for (std::size_t at = 0; at + 9 <= line.size(); ++at) {
+    if (!mime::StartsWithNoCase(line.substr(at), "filename=")) continue;
+    std::size_t p = at + 9;
+    if (p < line.size() && line[p] == '"') {
+      ++p;
+      if (p < line.size() && line[p] == '"') return p;
+      continue;
+    }
+    if (p == line.size() || line[p] == ';' || line[p] == ' ' || line[p] == '\t') return p;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
 
 int RenameAttachmentLines(std::vector<std::string>& lines, std::string_view name) {
-  if (name.empty()) return 0;
-  const std::size_t count = lines.size();
   int rewritten = 0;
-  for (std::size_t i = 0; i + 3 < count; ++i) {
-    if (!IsBoundaryAt(lines, i)) continue;
-    const std::size_t last = std::min(i + 6, count - 1);
-    for (std::size_t j = i; j <= last; ++j) {
-      const std::size_t p = lines[j].find(name);
+  for (const TPartHeader& part : FindPartHeaders(lines)) {
+    for (std::size_t j = part.First; j < part.End; ++j) {
+      const std::size_t p = name.empty() ? EmptyNamePosition(lines[j]) : lines[j].find(name);
       if (p == std::string::npos) continue;
       std::string renamed = lines[j].substr(0, p);
       renamed += name;
@@ -43,25 +44,23 @@ int RenameAttachmentLines(std::vector<std::string>& lines, std::string_view name
 std::optional<int> InsertNoticeLines(std::vector<std::string>& lines,
                                      const std::optional<std::vector<std::string>>& textNotice,
                                      const std::optional<std::vector<std::string>>& htmlNotice) {
-  // The scanned range and the header window are bounded by the line count before any
-  // insertion, while the indexes refer to the growing list.
-  const std::size_t count = lines.size();
-  int parts = 0;
-  for (std::size_t i = 0; i + 3 < count; ++i) {
-    if (!IsBoundaryAt(lines, i)) continue;
-    const std::string& type = lines[i + 1];
-    const bool html = type.find("text/html") != std::string::npos;
-    if (!html && type.find("text/plain") == std::string::npos) continue;
-    for (std::size_t j = i + 1; j <= i + 6 && j < count; ++j) {
-      if (!lines[j].empty()) continue;
-      const auto& notice = html ? htmlNotice : textNotice;
-      if (!notice) return std::nullopt;
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(j), std::string());
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(j + 1), notice->begin(),
-                   notice->end());
-      ++parts;
-      break;
-    }
+  const std::vector<TPartHeader> parts = FindPartHeaders(lines);
+  // From the last part to the first, so an insertion never moves a part still to be done.
+  int done = 0;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    // The notice goes in only where the header ends within six lines after the boundary.
+    if (part->End >= lines.size() || !lines[part->End].empty() || part->End > part->Boundary + 6)
+      continue;
+    const std::string type = PartHeaderValue(lines, part->First, part->End, "content-type");
+    const bool html = mime::ContainsNoCase(type, "text/html");
+    if (!html && !mime::ContainsNoCase(type, "text/plain")) continue;
+    const auto& notice = html ? htmlNotice : textNotice;
+    if (!notice) return std::nullopt;
+    const auto at = lines.begin() + static_cast<std::ptrdiff_t>(part->End);
+    std::vector<std::string> inserted{std::string()};
+    inserted.insert(inserted.end(), notice->begin(), notice->end());
+    lines.insert(at, inserted.begin(), inserted.end());
+    ++done;
   }
-  return parts;
+  return done;
 }

@@ -94,12 +94,15 @@ std::optional<std::vector<std::string>> ReadNotice(const std::string& path, std:
 }  // namespace
 
 bool RenameAttachment(TNachricht& entry, std::string_view name, const std::string& workFile,
-                      std::string& error) {
-  return RewriteThroughWorkFile(entry, workFile, error, TWorkFilePauses::AroundReload,
-                                [&](std::vector<std::string>& lines) {
-                                  RenameAttachmentLines(lines, name);
-                                  return true;
-                                });
+                      std::string& error, int* rewritten) {
+  int lines = 0;
+  const bool done = RewriteThroughWorkFile(entry, workFile, error, TWorkFilePauses::AroundReload,
+                                           [&](std::vector<std::string>& mail) {
+                                             lines = RenameAttachmentLines(mail, name);
+                                             return true;
+                                           });
+  if (rewritten) *rewritten = done ? lines : 0;
+  return done;
 }
 
 bool InsertNotice(TNachricht& entry, const std::string& textNoticePath,

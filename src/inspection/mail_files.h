@@ -11,9 +11,10 @@
 
 enum class TReportResult { Opened, EmptyTemplate, Failed };
 
-// Rewrites the blocked name inside the entry's content (see RenameAttachmentLines).
+// Rewrites the blocked name inside the entry's content (see RenameAttachmentLines); when
+// given, `rewritten` receives the number of lines rewritten (0 when the step fails).
 bool RenameAttachment(TNachricht& entry, std::string_view name, const std::string& workFile,
-                      std::string& error);
+                      std::string& error, int* rewritten = nullptr);
 
 // Inserts the notice files' lines at the start of the entry's text parts (see
 // InsertNoticeLines). A notice file that a part needs but that cannot be read fails the step.

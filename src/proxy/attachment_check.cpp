@@ -1,8 +1,11 @@
 // The attachment policy applied to every stored mail, and the report mail it may prepare.
 
+#include <optional>
+
 #include "app/text_table.h"
 #include "app/user_folders.h"
 #include "inspection/file_extension.h"
+#include "inspection/mail_attachments.h"
 #include "inspection/mail_files.h"
 #include "inspection/message_store.h"
 #include "pop3/sync_pop3_client.h"
@@ -29,6 +32,7 @@ void TFormVazireRevivo::CheckAttachments() {
     bool deleted = false;
     bool rewritten = false;
     bool removed = false;
+    bool renamed = false;
     std::string from, subject, to;
     const std::size_t names = MessageStore[i].Attachments.size();
     for (std::size_t j = 0; j < names && !deleted; ++j) {
@@ -41,11 +45,13 @@ void TFormVazireRevivo::CheckAttachments() {
       to = entry.ToHeader;
       if (policy.Action == baRename) {
         log("RENAMING Attachment: " + name);
+        renamed = true;
         std::string error;
-        if (RenameAttachment(entry, name, WorkFile(kWorkFileName), error)) {
-          rewritten = true;
-        } else {
+        int lines = 0;
+        if (!RenameAttachment(entry, name, WorkFile(kWorkFileName), error, &lines)) {
           log("Renaming failed, mail left as it was: " + error);
+        } else if (lines > 0) {
+          rewritten = true;
         }
       } else if (policy.Action == baDelete) {
         log("DELETING Mail - Reason: Attachment :" + name);
@@ -85,6 +91,11 @@ void TFormVazireRevivo::CheckAttachments() {
     // The report setting is read for every mail examined, deleted or not.
     const bool reportWanted = ReportMailWanted();
     if (deleted && reportWanted) SendReport(from, subject, to);
+    // A renamed mail is served only when the rule finds no blocked name in it any more.
+    if (renamed && !WithholdUnrenamed(i, policy.BlockedExtensions)) {
+      removed = true;
+      rewritten = false;
+    }
     if (rewritten) {
       std::string error;
       if (!InsertNotice(MessageStore[i], EditableFile("RenameTXT.txt"),
@@ -95,6 +106,32 @@ void TFormVazireRevivo::CheckAttachments() {
     if (!removed) ++i;
   }
   log("Checked for Attachments to be blocked.");
+}
+
+bool TFormVazireRevivo::WithholdUnrenamed(std::size_t Index,
+                                          const std::vector<std::string>& Blocked) {
+  TNachricht& entry = MessageStore[Index];
+  std::optional<std::string> left;
+  for (auto& name : AttachmentNamesOf(entry.Content.DataString())) {
+    if (IsBlockedAttachment(name, Blocked)) {
+      left = std::move(name);
+      break;
+    }
+  }
+  if (!left) return true;
+  Memo_LOG->Lines().Add("Mail " + std::to_string(Index + 1) + " not served: the blocked name \"" +
+                        *left + "\" could not be rewritten in its part header.");
+  auto result = [this](const std::string& line) { Memo_Meldungen->Lines().Add(line); };
+  result(GetTextById(390));
+  result(GetTextById(391));
+  result(GetTextById(392) + " " + entry.FromHeader);
+  result(GetTextById(393) + " " + entry.SubjectHeader);
+  result(GetTextById(394));
+  for (const auto& each : entry.Attachments) result(each);
+  result(DashLine());
+  ShowResults();
+  RemoveMessage(MessageStore, static_cast<int>(Index));
+  return false;
 }
 
 void TFormVazireRevivo::SendReport(const std::string& From, const std::string& Subject,

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/wsocket.h"
 #include "platform/forms.h"
@@ -175,6 +176,10 @@ class TFormVazireRevivo : public TForm {
   bool DownloadAndDecodeAll();
   void CheckAttachments();
   void SendReport(const std::string& From, const std::string& Subject, const std::string& To);
+  // After a rename: when the attachment rule still finds a blocked name in entry `Index`, the
+  // mail is taken out of the store (it stays on the server) with a log line and a results
+  // group, and false is returned.
+  bool WithholdUnrenamed(std::size_t Index, const std::vector<std::string>& Blocked);
   // Handlers of the POP3 client's listing and message lines and of the decoder's part header
   // lines.
   void Pop3Cli1ListLine();

@@ -9,6 +9,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// A message header that declares the boundary `value` ahead of the given lines.
+Lines Declaring(const std::string& value, const Lines& rest) {
+  Lines lines = {"Content-Type: multipart/mixed; boundary=\"" + value + "\"", ""};
+  lines.insert(lines.end(), rest.begin(), rest.end());
+  return lines;
+}
+
 Lines MailWithAttachment() {
   return {
       "From: a@b",                                                    // 0
@@ -59,50 +66,68 @@ TEST(RenameAttachment, RewritesEveryLineOfTheWindowThatCarriesTheName) {
   EXPECT_EQ(RenameAttachmentLines(lines, "a.exe"), 0);
 }
 
-TEST(RenameAttachment, LeavesNamesOutsideTheWindowAndOtherBoundariesAlone) {
-  Lines far = {"----B",  "Content-Type: application/x",
-               "X-1: 1", "X-2: 2",
-               "X-3: 3", "X-4: 4",
-               "X-5: 5", "Content-Disposition: attachment; filename=\"a.exe\"",
-               "",       "AAAA"};
-  EXPECT_EQ(RenameAttachmentLines(far, "a.exe"), 0);
+TEST(RenameAttachment, RewritesTheNameWhereverThePartHeaderCarriesIt) {
+  // Header fields in any order and letter case, folded or not, far from the boundary line:
+  // every line of the part header that carries the name is rewritten.
+  Lines lines = Declaring("B", {"--B", "content-transfer-encoding: base64", "X-1: 1", "X-2: 2",
+                                "X-3: 3", "X-4: 4", "CONTENT-DISPOSITION: attachment;",
+                                "\tfilename=\"a.exe\"", "Content-type: application/x;",
+                                " name=\"a.exe\"", "", "a.exe in the body stays", "--B--"});
+  EXPECT_EQ(RenameAttachmentLines(lines, "a.exe"), 2);
+  EXPECT_EQ(lines[9], "\tfilename=\"a.exeBLOCKED\"");
+  EXPECT_EQ(lines[11], " name=\"a.exeBLOCKED\"");
+  EXPECT_EQ(lines[13], "a.exe in the body stays");
+}
 
-  Lines noDashLine = {"B", "Content-Type: application/x; name=\"a.exe\"", "", "AAAA"};
-  EXPECT_EQ(RenameAttachmentLines(noDashLine, "a.exe"), 0);
-  Lines lowerCase = {"----B", "content-type: application/x; name=\"a.exe\"", "", "AAAA"};
-  EXPECT_EQ(RenameAttachmentLines(lowerCase, "a.exe"), 0);
+TEST(RenameAttachment, LeavesBodiesUndeclaredBoundariesAndOtherNamesAlone) {
+  // A line of dashes that the mail never declared as a boundary opens no part header.
+  Lines undeclared = Declaring("B", {"--B", "Content-Type: text/plain", "", "----X",
+                                     "Content-Type: application/x; name=\"a.exe\"", "", "--B--"});
+  const Lines before = undeclared;
+  EXPECT_EQ(RenameAttachmentLines(undeclared, "a.exe"), 0);
+  EXPECT_EQ(undeclared, before);
+  // Without a declared boundary the mail has no parts at all.
+  Lines single = {"Content-Type: application/x; name=\"a.exe\"", "", "----B",
+                  "Content-Type: application/x; name=\"a.exe\"", ""};
+  EXPECT_EQ(RenameAttachmentLines(single, "a.exe"), 0);
   // The name is compared with its case.
   Lines otherCase = MailWithAttachment();
   EXPECT_EQ(RenameAttachmentLines(otherCase, "A.EXE"), 0);
-  Lines empty = MailWithAttachment();
-  EXPECT_EQ(RenameAttachmentLines(empty, ""), 0);
-  EXPECT_EQ(empty, MailWithAttachment());
+}
+
+TEST(RenameAttachment, AnEmptyNameIsGivenTheMarkWhereItsValueIsEmpty) {
+  Lines lines =
+      Declaring("B", {"--B", "Content-Disposition: attachment; FileName=\"\"", "", "x", "--B--"});
+  EXPECT_EQ(RenameAttachmentLines(lines, ""), 1);
+  EXPECT_EQ(lines[3], "Content-Disposition: attachment; FileName=\"BLOCKED\"");
+  Lines named = MailWithAttachment();
+  EXPECT_EQ(RenameAttachmentLines(named, ""), 0);
+  EXPECT_EQ(named, MailWithAttachment());
 }
 
 TEST(RenameAttachment, FindsPartsBehindBoundariesOfPlainLettersAndDigits) {
-  Lines lines = {"--000000000000a1b2",
-                 "Content-Type: application/x; name=\"a.exe\"",
-                 "Content-Disposition: attachment; filename=\"a.exe\"",
-                 "",
-                 "AAAA",
-                 "--000000000000a1b2--"};
+  Lines lines = Declaring(
+      "000000000000A1B2",
+      {"--000000000000a1b2", "Content-Type: application/x; name=\"a.exe\"",
+       "Content-Disposition: attachment; filename=\"a.exe\"", "", "AAAA", "--000000000000a1b2--"});
   EXPECT_EQ(RenameAttachmentLines(lines, "a.exe"), 2);
-  EXPECT_EQ(lines[1], "Content-Type: application/x; name=\"a.exeBLOCKED\"");
-  EXPECT_EQ(lines[2], "Content-Disposition: attachment; filename=\"a.exeBLOCKED\"");
-  Lines text = {"--000000000000a1b2", "Content-Type: text/plain", "", "body",
-                "--000000000000a1b2--"};
+  EXPECT_EQ(lines[3], "Content-Type: application/x; name=\"a.exeBLOCKED\"");
+  EXPECT_EQ(lines[4], "Content-Disposition: attachment; filename=\"a.exeBLOCKED\"");
+  Lines text = Declaring("b", {"--b", "Content-Type: text/plain", "", "body", "--b--"});
   EXPECT_EQ(InsertNoticeLines(text, Lines{"N"}, Lines{"H"}), 1);
-  EXPECT_EQ(text, (Lines{"--000000000000a1b2", "Content-Type: text/plain", "", "N", "", "body",
-                         "--000000000000a1b2--"}));
+  EXPECT_EQ(text,
+            Declaring("b", {"--b", "Content-Type: text/plain", "", "N", "", "body", "--b--"}));
 }
 
-TEST(RenameAttachment, WindowThatReachesPastTheEndStopsAtTheLastLine) {
-  Lines lines = {"----B", "Content-Type: application/x; name=\"a.js\"", "", "x.js"};
-  EXPECT_EQ(RenameAttachmentLines(lines, "a.js"), 1);
-  EXPECT_EQ(lines,
-            (Lines{"----B", "Content-Type: application/x; name=\"a.jsBLOCKED\"", "", "x.js"}));
-  Lines tooShort = {"----B", "Content-Type: application/x; name=\"a.js\"", ""};
-  EXPECT_EQ(RenameAttachmentLines(tooShort, "a.js"), 0);
+TEST(RenameAttachment, NestedBoundariesAndAHeaderCutByTheEndOfTheMail) {
+  Lines lines =
+      Declaring("outer", {"--outer", "Content-Type: multipart/mixed; boundary=inner", "", "--inner",
+                          "Content-Type: application/x; name=\"a.js\"", "", "x.js", "--inner--",
+                          "--outer", "Content-Type: application/x; name=\"a.js\""});
+  EXPECT_EQ(RenameAttachmentLines(lines, "a.js"), 2);
+  EXPECT_EQ(lines[6], "Content-Type: application/x; name=\"a.jsBLOCKED\"");
+  EXPECT_EQ(lines[8], "x.js");
+  EXPECT_EQ(lines[11], "Content-Type: application/x; name=\"a.jsBLOCKED\"");
 }
 
 TEST(InsertNotice, OpensEachTextPartOnceWithTheMatchingNotice) {
@@ -151,36 +176,41 @@ TEST(InsertNotice, OpensEachTextPartOnceWithTheMatchingNotice) {
 }
 
 TEST(InsertNotice, SkipsPartsWithLongHeadersAndNonTextParts) {
-  Lines longHeader = {"----A",  "Content-Type: text/plain",
-                      "X-1: 1", "X-2: 2",
-                      "X-3: 3", "X-4: 4",
-                      "X-5: 5", "",
-                      "body",   "----A--"};
+  Lines longHeader = Declaring("--A", {"----A", "Content-Type: text/plain", "X-1: 1", "X-2: 2",
+                                       "X-3: 3", "X-4: 4", "X-5: 5", "", "body", "----A--"});
   const Lines before = longHeader;
   EXPECT_EQ(InsertNoticeLines(longHeader, Lines{"T"}, Lines{"H"}), 0);
   EXPECT_EQ(longHeader, before);
 
-  Lines headerOfFive = {
-      "----A",  "Content-Type: text/plain", "X-1: 1", "X-2: 2", "X-3: 3", "X-4: 4", "", "body",
-      "----A--"};
+  Lines headerOfFive = Declaring("--A", {"----A", "Content-Type: text/plain", "X-1: 1", "X-2: 2",
+                                         "X-3: 3", "X-4: 4", "", "body", "----A--"});
   EXPECT_EQ(InsertNoticeLines(headerOfFive, Lines{"T"}, Lines{"H"}), 1);
-  EXPECT_EQ(headerOfFive[6], "");
-  EXPECT_EQ(headerOfFive[7], "T");
+  EXPECT_EQ(headerOfFive[8], "");
+  EXPECT_EQ(headerOfFive[9], "T");
 
-  Lines upperType = {"----A", "Content-Type: TEXT/PLAIN", "", "body", "----A--"};
-  EXPECT_EQ(InsertNoticeLines(upperType, Lines{"T"}, Lines{"H"}), 0);
+  Lines binary = Declaring("--A", {"----A", "Content-Type: application/pdf", "", "x", "----A--"});
+  EXPECT_EQ(InsertNoticeLines(binary, Lines{"T"}, Lines{"H"}), 0);
+}
+
+TEST(InsertNotice, FindsTheTypeInAnyFieldOrderAndLetterCase) {
+  Lines lines = Declaring("A", {"--A", "content-transfer-encoding: 7bit", "CONTENT-TYPE: TEXT/HTML",
+                                "", "<p>x</p>", "--A--"});
+  EXPECT_EQ(InsertNoticeLines(lines, Lines{"T"}, Lines{"H"}), 1);
+  EXPECT_EQ(lines, Declaring("A", {"--A", "content-transfer-encoding: 7bit",
+                                   "CONTENT-TYPE: TEXT/HTML", "", "H", "", "<p>x</p>", "--A--"}));
 }
 
 TEST(InsertNotice, AnEmptyNoticeStillEndsTheHeaderOnce) {
-  Lines lines = {"----A", "Content-Type: text/plain", "", "body", "----A--"};
+  Lines lines = Declaring("--A", {"----A", "Content-Type: text/plain", "", "body", "----A--"});
   EXPECT_EQ(InsertNoticeLines(lines, Lines{}, Lines{}), 1);
-  EXPECT_EQ(lines, (Lines{"----A", "Content-Type: text/plain", "", "", "body", "----A--"}));
+  EXPECT_EQ(lines,
+            Declaring("--A", {"----A", "Content-Type: text/plain", "", "", "body", "----A--"}));
 }
 
 TEST(InsertNotice, AMissingNoticeFailsOnlyWhenAPartNeedsIt) {
-  Lines plainOnly = {"----A", "Content-Type: text/plain", "", "body", "----A--"};
+  Lines plainOnly = Declaring("--A", {"----A", "Content-Type: text/plain", "", "body", "----A--"});
   EXPECT_EQ(InsertNoticeLines(plainOnly, Lines{"T"}, std::nullopt), 1);
-  Lines htmlToo = {"----A", "Content-Type: text/html", "", "body", "----A--"};
+  Lines htmlToo = Declaring("--A", {"----A", "Content-Type: text/html", "", "body", "----A--"});
   EXPECT_EQ(InsertNoticeLines(htmlToo, Lines{"T"}, std::nullopt), std::nullopt);
 }
 

@@ -1,0 +1,137 @@
+#include "inspection/part_headers.h"
+
+#include <unordered_set>
+
+#include "mime/ascii.h"
+#include "mime/header_tokens.h"
+
+namespace {
+
+bool IsFoldedOn(std::string_view line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// The header fields of lines [first, end), each unfolded into one line as the decoder reads
+// them (the line end and the first blank of a continuation become blanks).
+template <typename Visit>
+void ForEachField(const std::vector<std::string>& lines, std::size_t first, std::size_t end,
+                  Visit visit) {
+  std::string field;
+  bool open = false;
+  for (std::size_t i = first; i < end; ++i) {
+    if (open && IsFoldedOn(lines[i])) {
+      field += "   ";
+      field.append(lines[i], 1);
+      continue;
+    }
+    if (open) visit(std::string_view(field));
+    field = lines[i];
+    open = true;
+  }
+  if (open) visit(std::string_view(field));
+}
+
+// The boundary a Content-Type field declares: "--" and its value in lower case; empty when
+// the field is no Content-Type or declares none.
+std::string DeclaredBoundary(std::string_view field) {
+  mime::THeaderTokenReader tokens(field);
+  std::string name, value;
+  tokens.ReadName(name);
+  if (name != "content-type") return {};
+  tokens.ReadValueToken(value);
+  while (tokens.Ending() == ';') {
+    tokens.ReadName(name);
+    if (tokens.Ending() != '=') continue;
+    tokens.ReadParamValue(value);
+    if (name == "boundary") {
+      std::string boundary = "--";
+      for (char c : value) boundary += mime::LowerAscii(c);
+      return boundary;
+    }
+  }
+  return {};
+}
+
+class TBoundaries {
+ public:
+  explicit TBoundaries(std::string top) : top_(std::move(top)) {}
+  void AddInner(std::string boundary) { inner_.insert(std::move(boundary)); }
+
+  bool OpensPart(std::string_view line) const {
+    if (line.size() < 2 || line[0] != '-' || line[1] != '-') return false;
+    std::string lower;
+    mime::AssignLower(lower, line);
+    if (lower == top_) return true;
+    const bool endsInDashes = lower.size() >= 4 && lower.ends_with("--");
+    if (endsInDashes && lower.size() == top_.size() + 2 && lower.starts_with(top_)) return true;
+    if (inner_.count(lower) != 0) return true;
+    if (endsInDashes) lower.resize(lower.size() - 2);
+    return endsInDashes && inner_.count(lower) != 0;
+  }
+  // Only the message's own boundary ends the preamble.
+  bool EndsPreamble(std::string_view line) const {
+    std::string lower;
+    mime::AssignLower(lower, line);
+    return lower == top_;
+  }
+
+ private:
+  std::string top_;
+  std::unordered_set<std::string> inner_;
+};
+
+}  // namespace
+
+std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines) {
+  std::vector<TPartHeader> parts;
+  const std::size_t count = lines.size();
+  std::size_t i = 0;
+  while (i < count && !lines[i].empty()) ++i;
+  std::string top;
+  ForEachField(lines, 0, i, [&](std::string_view field) {
+    std::string declared = DeclaredBoundary(field);
+    if (!declared.empty()) top = std::move(declared);
+  });
+  if (top.empty()) return parts;
+  TBoundaries boundaries(top);
+
+  ++i;
+  while (i < count && !boundaries.EndsPreamble(lines[i])) ++i;
+  // i is a boundary line (or the end): a part header follows it.
+  while (i < count) {
+    TPartHeader part;
+    part.Boundary = i;
+    part.First = i + 1;
+    std::size_t j = part.First;
+    if (j < count && !IsFoldedOn(lines[j])) {
+      while (j < count && !lines[j].empty()) ++j;
+    }
+    part.End = j;
+    ForEachField(lines, part.First, part.End, [&](std::string_view field) {
+      std::string declared = DeclaredBoundary(field);
+      if (!declared.empty()) boundaries.AddInner(std::move(declared));
+    });
+    parts.push_back(part);
+    // The body runs up to the next boundary line of any level (a closing one included:
+    // what follows it is read as a part header again).
+    i = j < count && lines[j].empty() ? j + 1 : j;
+    while (i < count && !boundaries.OpensPart(lines[i])) ++i;
+  }
+  return parts;
+}
+
+std::string PartHeaderValue(const std::vector<std::string>& lines, std::size_t first,
+                            std::size_t end, std::string_view lowerName) {
+  std::string found;
+  bool done = false;
+  ForEachField(lines, first, end, [&](std::string_view field) {
+    if (done) return;
+    mime::THeaderTokenReader tokens(field);
+    std::string name;
+    tokens.ReadName(name);
+    if (name != lowerName || tokens.Ending() != ':') return;
+    found = tokens.Rest();
+    done = true;
+  });
+  return found;
+}

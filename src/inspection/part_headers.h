@@ -1,0 +1,28 @@
+#pragma once
+// Where the part headers of a mail held as lines are, judged the way the MIME decoder judges
+// them: the message header declares the boundary, every part header may declare further ones
+// (compared without regard to case), and a part header runs from the line after a boundary
+// line up to its first empty line (or the end of the mail). A part whose first line begins
+// with white space has no header.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TPartHeader {
+  // The boundary line that opens the part.
+  std::size_t Boundary = 0;
+  // The header's lines are [First, End); End is the index of the empty line that ends it, or
+  // the line count when the mail ends first.
+  std::size_t First = 0;
+  std::size_t End = 0;
+};
+
+std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines);
+
+// The value of the header field `lowerName` within lines [first, end), unfolded (continuation
+// lines joined with their white space); empty when the field is absent. The first field of
+// that name counts.
+std::string PartHeaderValue(const std::vector<std::string>& lines, std::size_t first,
+                            std::size_t end, std::string_view lowerName);

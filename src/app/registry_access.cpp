@@ -1,5 +1,6 @@
 #include "app/registry_access.h"
 
+#include "platform/ascii_text.h"
 #include "platform/registry_file.h"
 
 namespace {
@@ -9,17 +10,6 @@ constexpr std::size_t kMaxBinaryText = 1023;
 
 std::string KeyPath(TRegRoot root, std::string_view keyPath) {
   return std::string(root.name) + "\\" + std::string(keyPath);
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-  return true;
 }
 
 const TRegValue* LookUp(const TRegStore& store, TRegRoot root, std::string_view keyPath,
@@ -116,7 +106,7 @@ bool RegValueNameExists(const TRegStore& store, TRegRoot root, std::string_view 
   const TRegKey* key = store.FindKey(KeyPath(root, keyPath));
   if (!key) return false;
   for (const TRegValue& value : key->values)
-    if (StartsWithIgnoreCase(value.name, name)) return true;
+    if (ascii::StartsWithNoCase(value.name, name)) return true;
   return false;
 }
 

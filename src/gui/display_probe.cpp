@@ -25,10 +25,6 @@ bool CanConnect(const std::string& path, bool abstract) {
   return ok;
 }
 
-bool StartsWith(const std::string& s, const char* prefix) {
-  return s.rfind(prefix, 0) == 0;
-}
-
 }  // namespace
 
 std::string LocalXSocketPath(const std::string& display) {
@@ -74,9 +70,9 @@ bool DisplayAvailable(const std::function<const char*(const char*)>& getenv) {
       size_t end = platform.find(';', start);
       std::string one =
           platform.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      if (StartsWith(one, "xcb")) {
+      if (one.starts_with("xcb")) {
         any = any || xUp();
-      } else if (StartsWith(one, "wayland")) {
+      } else if (one.starts_with("wayland")) {
         any = any || waylandUp();
       } else if (!one.empty()) {
         return true;  // offscreen, minimal, vnc and the like need no display server

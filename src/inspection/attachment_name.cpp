@@ -2,18 +2,10 @@
 
 #include <cctype>
 
-namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
+#include "platform/ascii_text.h"
 
 std::optional<std::string> AttachmentNameFromPartHeaderLine(std::string_view line) {
-  const std::string upper = Upper(line);
+  const std::string upper = ascii::UpperCopy(line);
   if (upper.find("ATTACHMENT") == std::string::npos) return std::nullopt;
   const std::size_t key = upper.find("FILENAME=");
   if (key == std::string::npos) return std::nullopt;

@@ -1,6 +1,6 @@
 #include "inspection/file_extension.h"
 
-#include <cctype>
+#include "platform/ascii_text.h"
 
 namespace {
 
@@ -13,17 +13,6 @@ std::optional<std::size_t> SeparatorPosition(std::string_view name, char separat
     if (name[i] == separator) return i;
   }
   return std::nullopt;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -68,7 +57,7 @@ bool IsBlockedAttachment(std::string_view name, const std::vector<std::string>& 
   if (!name.empty() && !HasFileExtension(name, '.')) return false;
   const std::string ext = FileExtension(name, '.');
   for (const auto& entry : blocked) {
-    if (EqualIgnoringCase(ext, entry)) return true;
+    if (ascii::EqualsNoCase(ext, entry)) return true;
   }
   return false;
 }

@@ -1,17 +1,14 @@
 #include "inspection/mail_lines.h"
 
+#include "platform/line_splitter.h"
+
 TMailLines SplitMailLines(std::string_view content) {
   TMailLines mail;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    const std::size_t crlf = content.find("\r\n", start);
-    if (crlf == std::string_view::npos) {
-      mail.Lines.emplace_back(content.substr(start));
-      mail.EndsWithLineBreak = false;
-      return mail;
-    }
-    mail.Lines.emplace_back(content.substr(start, crlf - start));
-    start = crlf + 2;
+  TLineSplitter splitter(content, TLineEnds::leCrLfOnly);
+  std::string_view line;
+  while (splitter.Next(line)) {
+    mail.Lines.emplace_back(line);
+    mail.EndsWithLineBreak = splitter.LastEnded();
   }
   return mail;
 }
@@ -29,17 +26,5 @@ std::string JoinMailLines(const TMailLines& mail) {
 }
 
 std::vector<std::string> SplitTextFileLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-      start = end + 2;
-    } else {
-      start = end + 1;
-    }
-  }
-  return lines;
+  return SplitLines(text, TLineEnds::leAny);
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "platform/application.h"
+#include "platform/ascii_text.h"
 #include "platform/socket_errors.h"
 
 namespace {
@@ -15,11 +16,9 @@ namespace {
 // thread's loop must not tear the count.
 std::atomic<int> instanceCount{0};
 
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
+// Names and numbers typed by a user lose every blank and control byte at both ends.
+std::string Trim(std::string_view s) {
+  return std::string(ascii::Trim(s, ascii::TTrimSet::tsSpaceAndControls));
 }
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "net/wsocket_types.h"
+#include "platform/ascii_text.h"
 #include "platform/host_lookup.h"
 #include "platform/socket_errors.h"
 
@@ -15,11 +16,9 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
+// Names and numbers typed by a user lose every blank and control byte at both ends.
+std::string Trim(std::string_view s) {
+  return std::string(ascii::Trim(s, ascii::TTrimSet::tsSpaceAndControls));
 }
 
 std::string Format(const char* fmt, const std::string& text, int number) {

@@ -8,18 +8,12 @@
 #include <cstring>
 
 #include "net/resolve.h"
+#include "platform/ascii_text.h"
 
 namespace {
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// Names and numbers typed by a user lose every blank and control byte at both ends.
+std::string Trim(std::string_view s) {
+  return std::string(ascii::Trim(s, ascii::TTrimSet::tsSpaceAndControls));
 }
 
 void PutPort(std::string& out, std::uint16_t port) {
@@ -90,7 +84,7 @@ void TCustomSocksWSocket::Connect() {
     TCustomWSocket::Connect();
     return;
   }
-  if (Lower(protoStr_) != "tcp") {
+  if (!ascii::EqualsNoCase(protoStr_, "tcp")) {
     SignalError("tcp is the only protocol supported thru socks server");
     return;
   }

@@ -1,21 +1,9 @@
 #include "platform/memo.h"
 
+#include "platform/line_splitter.h"
+
 std::vector<std::string> TMemoLines::Split(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
+  return SplitLines(text, TLineEnds::leAny);
 }
 
 void TMemoLines::Add(std::string_view line) {

@@ -19,6 +19,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/ascii_text.h"
+#include "platform/line_splitter.h"
+
 namespace {
 
 // A settings file is a few hundred bytes; anything this large is not one, and reading it at
@@ -26,38 +29,12 @@ namespace {
 constexpr std::size_t kMaxFileSize = 16u << 20;
 constexpr std::string_view kHeader = "REGEDIT4";
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string_view Trim(std::string_view s) {
-  return TrimRight(TrimLeft(s));
-}
+using ascii::EqualsNoCase;
+using ascii::LowerAscii;
+using ascii::StartsWithNoCase;
+using ascii::Trim;
+using ascii::TrimLeft;
+using ascii::TrimRight;
 
 std::string_view NormalizeKeyPath(std::string_view path) {
   path = Trim(path);
@@ -76,24 +53,16 @@ int HexDigit(char c) {
 // Splits at CR LF, CR or LF and counts lines for the error messages.
 class TLineReader {
  public:
-  explicit TLineReader(std::string_view text) : text_(text) {}
+  explicit TLineReader(std::string_view text) : lines_(text, TLineEnds::leAny) {}
   bool Next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    std::size_t end = text_.find_first_of("\r\n", pos_);
-    if (end == std::string_view::npos) end = text_.size();
-    line = text_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '\n' && (pos_ == end || text_[pos_ - 1] == '\r'))
-      ++pos_;
+    if (!lines_.Next(line)) return false;
     ++number_;
     return true;
   }
   int Number() const { return number_; }
 
  private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
+  TLineSplitter lines_;
   int number_ = 0;
 };
 
@@ -144,7 +113,7 @@ class TParser {
     }
     std::string_view path = NormalizeKeyPath(inner);
     if (path.empty()) Fail("an empty key path");
-    if (!StartsWithIgnoreCase(path, "HKEY_"))
+    if (!StartsWithNoCase(path, "HKEY_"))
       Fail("a key path that does not begin with a root such as HKEY_LOCAL_MACHINE");
     section.path = std::string(path);
     return section;
@@ -183,8 +152,8 @@ class TParser {
       if (!Trim(data.substr(pos)).empty()) Fail("text after the closing quote of a string value");
       return TRegValue::MakeString(name, std::move(text));
     }
-    if (StartsWithIgnoreCase(data, "dword:")) return ParseDword(name, Trim(data.substr(6)));
-    if (StartsWithIgnoreCase(data, "hex")) return ParseHex(name, data.substr(3));
+    if (StartsWithNoCase(data, "dword:")) return ParseDword(name, Trim(data.substr(6)));
+    if (StartsWithNoCase(data, "hex")) return ParseHex(name, data.substr(3));
     Fail("a value of unknown type (expected \"text\", dword:, hex: or hex(N):)");
   }
 
@@ -522,7 +491,7 @@ std::string TRegValue::Text() const {
 
 const TRegValue* TRegKey::FindValue(std::string_view name) const {
   for (const TRegValue& v : values)
-    if (EqualsIgnoreCase(v.name, name)) return &v;
+    if (EqualsNoCase(v.name, name)) return &v;
   return nullptr;
 }
 
@@ -542,7 +511,7 @@ void TRegKey::SetValue(TRegValue value) {
 
 bool TRegKey::DeleteValue(std::string_view name) {
   for (auto it = values.begin(); it != values.end(); ++it) {
-    if (EqualsIgnoreCase(it->name, name)) {
+    if (EqualsNoCase(it->name, name)) {
       values.erase(it);
       return true;
     }
@@ -553,7 +522,7 @@ bool TRegKey::DeleteValue(std::string_view name) {
 const TRegKey* TRegStore::FindKey(std::string_view path) const {
   path = NormalizeKeyPath(path);
   for (const TRegKey& k : keys)
-    if (EqualsIgnoreCase(k.path, path)) return &k;
+    if (EqualsNoCase(k.path, path)) return &k;
   return nullptr;
 }
 
@@ -571,9 +540,9 @@ bool TRegStore::DeleteKey(std::string_view path) {
   path = NormalizeKeyPath(path);
   std::size_t before = keys.size();
   std::erase_if(keys, [&](const TRegKey& k) {
-    return EqualsIgnoreCase(k.path, path) ||
+    return EqualsNoCase(k.path, path) ||
            (k.path.size() > path.size() && k.path[path.size()] == '\\' &&
-            StartsWithIgnoreCase(k.path, path));
+            StartsWithNoCase(k.path, path));
   });
   return keys.size() != before;
 }

@@ -3,15 +3,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/ascii_text.h"
+#include "platform/line_splitter.h"
 #include "platform/streams.h"
-
-namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-}  // namespace
 
 void TStringList::CheckIndex(int index, int limit) const {
   if (index < 0 || index >= limit)
@@ -44,11 +38,7 @@ void TStringList::Delete(int index) {
 }
 
 bool TStringList::Same(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size()) return false;
-  if (CaseSensitive) return a == b;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
+  return CaseSensitive ? a == b : ascii::EqualsNoCase(a, b);
 }
 
 int TStringList::IndexOf(std::string_view line) const {
@@ -100,19 +90,8 @@ void TStringList::SetText(std::string_view text, TNulHandling nul) {
     const auto zero = text.find('\0');
     if (zero != std::string_view::npos) text = text.substr(0, zero);
   }
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size()) {
-      // CR LF is one line end; a lone CR or LF is one too.
-      if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-      ++end;
-    }
-    start = end;
-  }
+  // CR LF is one line end; a lone CR or LF is one too.
+  std::vector<std::string> lines = SplitLines(text, TLineEnds::leAny);
   lines_.swap(lines);
 }
 

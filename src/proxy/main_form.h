@@ -1,7 +1,8 @@
 #pragma once
 // The proxy's one window: status line, step marks, progress bars, log and results pages, the
 // buttons, the tray icon with its menu and the reply time-out timer. The window owns every
-// component; the service parts hook their actions into the handlers declared here.
+// component; the service parts hook their actions into the handlers declared here. The file of
+// each handler is listed in docs/ARCHITECTURE.md.
 
 #include <array>
 #include <cstdint>

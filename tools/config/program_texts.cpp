@@ -10,6 +10,7 @@
 #include "app/user_folders.h"
 #include "config/autostart.h"
 #include "config/settings_edit.h"
+#include "platform/ascii_text.h"
 #include "platform/registry_file.h"
 
 namespace {
@@ -17,17 +18,6 @@ namespace {
 // The notices go into every blocked mail and the template is read whole at every report; a
 // larger file is surely the wrong one.
 constexpr std::size_t kMaxTextSize = 1u << 20;
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
 
 std::vector<std::string> TemplateNotes(std::string_view contents) {
   std::vector<std::string> notes;
@@ -62,7 +52,7 @@ const std::vector<TProgramTextInfo>& ProgramTexts() {
 
 std::optional<TProgramText> FindProgramText(std::string_view name) {
   for (const TProgramTextInfo& info : ProgramTexts())
-    if (EqualsIgnoreCase(name, info.fileName) || EqualsIgnoreCase(name, info.alias))
+    if (ascii::EqualsNoCase(name, info.fileName) || ascii::EqualsNoCase(name, info.alias))
       return info.kind;
   return std::nullopt;
 }

@@ -39,6 +39,8 @@ def test_a_port_in_use_is_explained_and_reset_takes_a_new_setting(s):
         proxy = s.start_proxy(registry={"ListenPort": 1114}, listen_port=1114,
                               env=NO_VARIABLES, wait=False)
         failed = proxy.wait_for_log("***Error in Server!", timeout=15.0)
+        # The explanation is a line of its own that may come a moment later.
+        proxy.wait_for_log("***Cannot listen on port", timeout=15.0, after=failed)
         lines = proxy.log_lines()
         assert len(lines) > failed + 1, proxy.log()
         assert lines[failed + 1] == (
@@ -62,6 +64,8 @@ def test_a_port_from_the_variable_is_explained_with_the_variable(s):
     try:
         proxy = s.start_proxy(listen_port=1111, wait=False)
         failed = proxy.wait_for_log("***Error in Server!", timeout=15.0)
+        # The explanation is a line of its own that may come a moment later.
+        proxy.wait_for_log("***Cannot listen on port", timeout=15.0, after=failed)
         proxy.wait_for_log("***Cannot listen on port 1111", after=failed, timeout=5.0)
         assert proxy.log_lines()[failed + 1].endswith(
             "Choose another port in BRINDLECAP_LISTEN_PORT (e.g. 1112) and start the program "

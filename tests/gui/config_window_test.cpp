@@ -31,6 +31,7 @@ class ConfigWindowTest : public ::testing::Test {
  protected:
   ConfigWindowTest()
       : places{(folder / "registry.reg").string(), (folder / "program").string(), "", ""} {
+    places.quarantineFolder = (folder / "quarantine").string();
     std::filesystem::create_directory(folder / "program");
   }
   void WriteKey(const std::string& lines) {

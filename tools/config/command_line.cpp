@@ -10,6 +10,7 @@
 #include "config/policy_settings.h"
 #include "config/port_settings.h"
 #include "config/program_texts.h"
+#include "config/quarantine_command.h"
 #include "config/settings_edit.h"
 
 namespace {
@@ -203,6 +204,16 @@ int Autostart(const TCall& call) {
   return kDone;
 }
 
+int Quarantine(const TCall& call) {
+  try {
+    return RunQuarantineCommand(call.args, call.places.QuarantineFolder(), call.out);
+  } catch (const EQuarantineUsage& e) {
+    throw EUsage(e.what());
+  } catch (const EQuarantineError& e) {
+    throw EConfigError(e.what());
+  }
+}
+
 int Help(const TCall& call) {
   call.out << ConfigUsage();
   return kDone;
@@ -226,6 +237,7 @@ constexpr TCommand kCommands[] = {
     {"replace-file", ReplaceFile},
     {"port", Port},
     {"autostart", Autostart},
+    {"quarantine", Quarantine},
     {"--help", Help},
     {"-h", Help},
     {"help", Help},
@@ -284,6 +296,16 @@ Ports and start:
                             both settings; a running proxy takes a new listen port at Reset)
   autostart [on|off]        start the proxy when you log in to the desktop (an entry in
                             $XDG_CONFIG_HOME/autostart), or stop doing so
+Copies of deleted mails (kept in $XDG_DATA_HOME/brindlecap/quarantine, else
+~/.local/share/brindlecap/quarantine):
+  quarantine list           the copies, oldest first: number, date, sender, subject and the
+                            blocked attachment names
+  quarantine export N FILE  write copy N (a number from the list, or its file name) to FILE
+                            as the server sent it, to open in a mail program ("-" for
+                            standard output)
+  quarantine remove N       remove copy N
+  Settings: Quarantine 0 = delete without a copy (missing or 1 = keep one); QuarantineDays =
+  days a copy is kept, removed when the proxy starts (missing: 30; 0 = until removed here)
 
   --help                    this text
 

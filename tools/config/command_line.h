@@ -12,6 +12,10 @@ struct TConfigPlaces {
   std::string userFolder;     // the user's own copies of them, read first and written to;
                               // empty while the program folder is the user's to write
   std::string autostartPath;  // the desktop's autostart entry for the proxy
+  // Where the proxy keeps copies of deleted mails; empty means the user's usual folder.
+  std::string quarantineFolder = {};
+
+  std::string QuarantineFolder() const;
 };
 
 // Runs one command. Returns the exit status: 0 done, 1 refused or failed (nothing changed),

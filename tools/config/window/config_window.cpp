@@ -19,6 +19,7 @@
 #include "app/headless_mirror.h"
 #include "config/settings_edit.h"
 #include "config/window/start_box.h"
+#include "config/window/quarantine_page.h"
 #include "gui/display_probe.h"
 #include "gui/display_text.h"
 #include "gui/pictures.h"
@@ -174,6 +175,8 @@ void TConfigWindow::Build() {
   stored_->setLineWrapMode(QPlainTextEdit::NoWrap);
   storedLayout->addWidget(stored_);
   tabs->addTab(storedPage, QStringLiteral("Stored settings"));
+  quarantine_ = new TQuarantinePage(places_.QuarantineFolder(), tabs);
+  tabs->addTab(quarantine_, QStringLiteral("Quarantine"));
   layout->addWidget(tabs, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

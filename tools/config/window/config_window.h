@@ -19,6 +19,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
 class TStartBox;
+class TQuarantinePage;
 
 // The bytes to store for an edited text: the original bytes when the text shows unchanged;
 // else UTF-8 when the original was UTF-8 with non-ASCII letters, Windows-1252 otherwise (the
@@ -48,6 +49,7 @@ class TConfigWindow : public QDialog {
   // The notes on what was read, above everything else; hidden when there are none.
   QLabel* NotesLabel() const { return notes_; }
   TStartBox* StartBox() const { return start_; }
+  TQuarantinePage* QuarantinePage() const { return quarantine_; }
 
   void accept() override;
 
@@ -67,6 +69,7 @@ class TConfigWindow : public QDialog {
   QPlainTextEdit* stored_ = nullptr;
   QLabel* notes_ = nullptr;
   TStartBox* start_ = nullptr;
+  TQuarantinePage* quarantine_ = nullptr;
 };
 
 // Opens the window when a display is there and BRINDLECAP_HEADLESS does not ask for none.

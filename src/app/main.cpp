@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "app/headless_mirror.h"
@@ -18,6 +19,8 @@
 #include "platform/registry_file.h"
 #include "proxy/main_form.h"
 #include "proxy/service_ports.h"
+#include "quarantine/data_folder.h"
+#include "quarantine/startup_pruning.h"
 
 #ifdef BRINDLECAP_HAVE_GUI
 #include "gui/qt_front_end.h"
@@ -68,6 +71,10 @@ int main(int argc, char** argv) {
   if (headless) {
     mirror = std::make_unique<THeadlessMirror>(*form, form->Memo_LOG, form->Memo_Meldungen);
   }
+  // Copies of deleted mails are kept for "QuarantineDays" days; the log names those that go.
+  PruneQuarantineAtStart(
+      QuarantineFolder(), std::time(nullptr),
+      [log = form->Memo_LOG](const std::string& line) { log->Lines().Add(line); });
 
   // SIGTERM and SIGINT end the program as the tray menu's Exit does once it is confirmed.
   // SIGUSR1 presses Reset: without a window nobody else can after a mail program left without

@@ -1,5 +1,6 @@
 // The attachment policy applied to every stored mail, and the report mail it may prepare.
 
+#include <ctime>
 #include <optional>
 
 #include "app/text_table.h"
@@ -11,6 +12,7 @@
 #include "pop3/sync_pop3_client.h"
 #include "proxy/block_settings_reading.h"
 #include "proxy/download_state.h"
+#include "proxy/quarantine_step.h"
 
 namespace {
 
@@ -24,6 +26,13 @@ void TFormVazireRevivo::CheckAttachments() {
   auto result = [this](const std::string& line) { Memo_Meldungen->Lines().Add(line); };
   log("Checking now if blocking of mails necessary.");
   const TBlockPolicy policy = ReadBlockPolicy();
+  // Read once per run, like the policy, and only where a mail may be deleted.
+  TQuarantineSettings quarantine;
+  quarantine.Enabled = false;
+  if (policy.Action == baDelete) {
+    quarantine = ReadQuarantineSettings();
+    if (!quarantine.Problem.empty()) log("Quarantine settings: " + quarantine.Problem);
+  }
 
   const auto& state = DownloadState(*this);
   std::size_t i = 0;
@@ -55,12 +64,25 @@ void TFormVazireRevivo::CheckAttachments() {
         }
       } else if (policy.Action == baDelete) {
         log("DELETING Mail - Reason: Attachment :" + name);
+        deleted = true;
+        std::vector<std::string> blockedNames;
+        for (const auto& each : entry.Attachments) {
+          if (IsBlockedAttachment(each, policy.BlockedExtensions)) blockedNames.push_back(each);
+        }
+        // Nothing is deleted that is not safely copied first; a mail that could not be copied
+        // stays on the server and is not served either.
+        const TCopyBeforeDelete copy =
+            CopyBeforeDelete(*this, entry, blockedNames, quarantine, std::time(nullptr));
+        if (copy.Outcome == TCopyOutcome::coFailed) {
+          RemoveMessage(MessageStore, static_cast<int>(i));
+          removed = true;
+          continue;
+        }
         Pop3Cli1->SetMsgNum(entry.Number);
         LastReply.clear();
         RequestFinished = false;
         Pop3Cli1->Dele();
         AwaitReply();
-        deleted = true;
         const std::string position = std::to_string(i + 1);
         if (!LastReply.empty() && LastReply[0] == '+') {
           log("Mail " + position + " blocked.");
@@ -70,6 +92,7 @@ void TFormVazireRevivo::CheckAttachments() {
           result(GetTextById(303) + " " + entry.SubjectHeader);
           result(GetTextById(304));
           for (const auto& each : entry.Attachments) result(each);
+          if (copy.Outcome == TCopyOutcome::coKept) result(GetTextById(305) + " " + copy.FileName);
           result(DashLine());
           ShowResults();
           RemoveMessage(MessageStore, static_cast<int>(i));
@@ -85,6 +108,7 @@ void TFormVazireRevivo::CheckAttachments() {
           for (const auto& each : entry.Attachments) result(each);
           result(DashLine());
           ShowResults();
+          DropCopyOfUndeletedMail(*this, copy);
         }
       }
     }

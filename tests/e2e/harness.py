@@ -333,6 +333,7 @@ class Proxy:
             "BRINDLECAP_UPSTREAM_PORT": str(upstream_port),
             "BRINDLECAP_OPEN": os.path.join(root, "no-shell-open"),
             "XDG_CONFIG_HOME": os.path.join(root, "config"),
+            "XDG_DATA_HOME": os.path.join(root, "data"),
         })
         self.env.update(env or {})
         self.proc = None

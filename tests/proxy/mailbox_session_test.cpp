@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "app/program_folder.h"
@@ -81,6 +82,8 @@ class MailboxSession : public ::testing::Test {
     folder_ = pattern;
     InitProgramFolder(folder_ + "/brindlecap");
     setenv("BRINDLECAP_REGISTRY", (folder_ + "/registry.reg").c_str(), 1);
+    // Copies of deleted mails stay in the test's folder.
+    setenv("XDG_DATA_HOME", (folder_ + "/data").c_str(), 1);
     Write("RenameTXT.txt", "Renamed for safety.\r\n");
     Write("RenameHTML.txt", "<p>Renamed for safety.</p>\r\n");
     listenPort_ = FreePort();
@@ -90,6 +93,7 @@ class MailboxSession : public ::testing::Test {
     form_.reset();
     MessageStore.clear();
     unsetenv("BRINDLECAP_REGISTRY");
+    unsetenv("XDG_DATA_HOME");
     unsetenv("BRINDLECAP_LISTEN_PORT");
     unsetenv("BRINDLECAP_UPSTREAM_PORT");
     fs::remove_all(folder_);
@@ -189,6 +193,107 @@ TEST_F(MailboxSession, DeletedMailLeavesTheOthersAtNewPositionsAndDeleUsesServer
             "To: mallory@example.net\r\nSubject: blocked evil\r\n\r\nfor alice@example.org\r\n");
   EXPECT_NE(opened.WaitForLines(1).find("mail.eml"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder_ + "/dummy.eml"));
+}
+
+// The quarantine folder's copies, by file name.
+std::map<std::string, std::string> QuarantineCopies(const std::string& folder) {
+  std::map<std::string, std::string> copies;
+  const fs::path quarantine = fs::path(folder) / "data" / "brindlecap" / "quarantine";
+  if (!fs::exists(quarantine)) return copies;
+  for (const auto& file : fs::directory_iterator(quarantine)) {
+    if (file.path().extension() != ".eml") continue;
+    std::ifstream in(file.path(), std::ios::binary);
+    copies[file.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return copies;
+}
+
+TEST_F(MailboxSession, TheDeleteActionCopiesEachMailBeforeItsDeleGoesUpstream) {
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  TMailbox box;
+  box.mails = {MailWithAttachment("evil", "evil.exe"), PlainMail("two")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[1].size()))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  const auto copies = QuarantineCopies(folder_);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies.begin()->second, box.mails[0]);
+  EXPECT_EQ(box.expunged, (std::set<int>{1}));
+  const std::string log = Log();
+  const auto written = log.find("Quarantine copy written: ");
+  ASSERT_NE(written, std::string::npos) << log;
+  EXPECT_LT(written, log.find("Mail 1 blocked.")) << log;
+  // The result block names the copy just before its line of dashes.
+  EXPECT_NE(Results().find(copies.begin()->first + "\r\n" + std::string(100, '-')),
+            std::string::npos)
+      << Results();
+}
+
+TEST_F(MailboxSession, ARefusedDeleTakesTheCopyBackAndServesTheMail) {
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  TMailbox box;
+  box.mails = {MailWithAttachment("evil", "evil.exe")};
+  box.refuseDele = 1;
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[0].size()))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_TRUE(QuarantineCopies(folder_).empty());
+  EXPECT_TRUE(box.expunged.empty());
+  EXPECT_NE(Log().find("ERROR DURING blocking of Mail 1!!!"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("Quarantine copy removed, the server keeps the mail: "), std::string::npos)
+      << Log();
+}
+
+TEST_F(MailboxSession, AMailThatCannotBeCopiedIsNeitherDeletedNorServed) {
+  TOpenRecorder opened;
+  Settings("\"Aktion\"=dword:00000002\r\n\"CheckBox_SendError\"=dword:00000001\r\n");
+  Write("response.eml", "To: XXX%3\r\n\r\nblocked\r\n");
+  fs::create_directories(folder_ + "/data/brindlecap");
+  Write("data/brindlecap/quarantine", "a file where the folder belongs");
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[0].size()))
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[0]))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_FALSE(Contains(box.commands, "DELE 2"));
+  EXPECT_TRUE(box.expunged.empty());
+  EXPECT_NE(Log().find("Quarantine copy not written, mail left on the server: "), std::string::npos)
+      << Log();
+  EXPECT_EQ(Log().find("Mail 2 blocked."), std::string::npos) << Log();
+  EXPECT_NE(Results().find("Not a directory"), std::string::npos) << Results();
+  // The sender is told as for any blocked mail.
+  EXPECT_NE(opened.WaitForLines(1).find("mail.eml"), std::string::npos);
+}
+
+TEST_F(MailboxSession, WithTheQuarantineOffNothingIsCopied) {
+  Settings("\"Aktion\"=dword:00000002\r\n\"Quarantine\"=dword:00000000\r\n");
+  TMailbox box;
+  box.mails = {MailWithAttachment("evil", "evil.exe")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT").Expect("+OK 0 0").SendLine("QUIT").Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_EQ(box.expunged, (std::set<int>{1}));
+  EXPECT_FALSE(fs::exists(folder_ + "/data"));
+  EXPECT_EQ(Log().find("uarantine"), std::string::npos) << Log();
 }
 
 TEST_F(MailboxSession, RenamedMailIsListedWithTheSizeItIsSentWith) {

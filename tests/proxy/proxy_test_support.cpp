@@ -542,7 +542,9 @@ TStep ServeMailbox(TMailbox& box) {
           continue;
         }
       } else if (cmd == "DELE") {
-        if (live(n)) {
+        if (n == box.refuseDele) {
+          reply = "-ERR Message " + std::to_string(n) + " is locked.";
+        } else if (live(n)) {
           box.deleted.insert(n);
           reply = "+OK Marked to be deleted.";
         } else {

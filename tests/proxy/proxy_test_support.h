@@ -156,6 +156,7 @@ struct TMailbox {
 
   // Misbehaviour, by 1-based message number (0: never).
   int dropDuringRetr = 0;          // close after sending half of this mail
+  int refuseDele = 0;              // answer DELE of this mail with -ERR
   int silentDuringRetr = 0;        // stop answering after half of this mail
   int silentDuringListAfter = -1;  // stop answering after this many listing lines
   bool keepOpenAfterQuit = false;  // answer QUIT but never close

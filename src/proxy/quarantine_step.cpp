@@ -1,0 +1,54 @@
+#include "proxy/quarantine_step.h"
+
+#include "app/text_table.h"
+#include "inspection/message_store.h"
+#include "proxy/download_state.h"
+#include "proxy/main_form.h"
+#include "quarantine/data_folder.h"
+#include "quarantine/quarantine_store.h"
+
+TCopyBeforeDelete CopyBeforeDelete(TFormVazireRevivo& form, const TNachricht& entry,
+                                   const std::vector<std::string>& blockedNames,
+                                   const TQuarantineSettings& settings, std::time_t now) {
+  TCopyBeforeDelete copy;
+  if (!settings.Enabled) return copy;
+  TCopyRecord record;
+  record.Mailbox = form.UpstreamHost + "/" + form.UpstreamUser;
+  record.From = entry.FromHeader;
+  record.To = entry.ToHeader;
+  record.Subject = entry.SubjectHeader;
+  record.Blocked = blockedNames;
+  const TQuarantine quarantine(QuarantineFolder());
+  try {
+    copy.FileName = quarantine.Keep(entry.Content.DataString(), record, now);
+    copy.Path = quarantine.Folder() + "/" + copy.FileName;
+    copy.Outcome = TCopyOutcome::coKept;
+    form.Memo_LOG->Lines().Add("Quarantine copy written: " + copy.Path);
+  } catch (const EQuarantineError& e) {
+    copy.Outcome = TCopyOutcome::coFailed;
+    form.Memo_LOG->Lines().Add(
+        std::string("Quarantine copy not written, mail left on the server: ") + e.what());
+    auto result = [&form](const std::string& line) { form.Memo_Meldungen->Lines().Add(line); };
+    result(GetTextById(370));
+    result(GetTextById(371));
+    result(GetTextById(372) + " " + e.what());
+    result(GetTextById(373) + " " + entry.FromHeader);
+    result(GetTextById(374) + " " + entry.SubjectHeader);
+    result(GetTextById(375));
+    for (const auto& name : entry.Attachments) result(name);
+    result(DashLine());
+    form.ShowResults();
+  }
+  return copy;
+}
+
+void DropCopyOfUndeletedMail(TFormVazireRevivo& form, const TCopyBeforeDelete& copy) {
+  if (copy.Outcome != TCopyOutcome::coKept) return;
+  const TQuarantine quarantine(QuarantineFolder());
+  try {
+    quarantine.Remove(quarantine.Find(copy.FileName));
+    form.Memo_LOG->Lines().Add("Quarantine copy removed, the server keeps the mail: " + copy.Path);
+  } catch (const EQuarantineError& e) {
+    form.Memo_LOG->Lines().Add(std::string("Quarantine copy could not be removed: ") + e.what());
+  }
+}

@@ -83,3 +83,11 @@ std::string EditableFileToWrite(const TUserFolders& folders, const std::string& 
   MakeFolders(folders.config);
   return folders.config + "/" + name;
 }
+
+std::string UserDataFolder(const TEnvironmentLookup& environment) {
+  return BaseFolder(environment, "XDG_DATA_HOME", "/.local/share") + kSubfolder;
+}
+
+std::string UserDataFolder() {
+  return UserDataFolder([](const char* name) { return std::getenv(name); });
+}

@@ -42,3 +42,9 @@ std::string EditableFileIn(const TUserFolders& folders, const std::string& name)
 // Where an edit of such a file is written: the user's folder (made when missing) or, while
 // the program folder is writable, the program folder.
 std::string EditableFileToWrite(const TUserFolders& folders, const std::string& name);
+
+// The user's own data for the program, which is neither a setting nor a working file (the
+// quarantine's copies of deleted mails): $XDG_DATA_HOME/brindlecap, else
+// ~/.local/share/brindlecap. It is not made here.
+std::string UserDataFolder(const TEnvironmentLookup& environment);
+std::string UserDataFolder();

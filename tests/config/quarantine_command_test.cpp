@@ -25,7 +25,11 @@ struct TResult {
 
 class QuarantineCommand : public ::testing::Test {
  protected:
-  QuarantineCommand() { places_.quarantineFolder = (folder_ / "quarantine").string(); }
+  QuarantineCommand() {
+    places_.registryPath = reg_.Path();
+    places_.programFolder = folder_.Path().string();
+    places_.quarantineFolder = (folder_ / "quarantine").string();
+  }
   TResult Run(std::vector<std::string> args) {
     std::istringstream in;
     std::ostringstream out, err;
@@ -44,7 +48,7 @@ class QuarantineCommand : public ::testing::Test {
 
   config_test::PrivateRegistry reg_;
   config_test::TempFolder folder_;
-  TConfigPlaces places_{reg_.Path(), folder_.Path().string()};
+  TConfigPlaces places_;
 };
 
 TEST_F(QuarantineCommand, ListsDateSenderSubjectAndBlockedNamesOldestFirst) {

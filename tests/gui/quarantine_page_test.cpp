@@ -20,7 +20,9 @@ constexpr std::time_t kNow = 1796832930;  // 2026-12-09 16:15:30 UTC
 
 class QuarantinePageTest : public ::testing::Test {
  protected:
-  QuarantinePageTest() : places{(folder / "registry.reg").string(), (folder / "program").string()} {
+  QuarantinePageTest() {
+    places.registryPath = (folder / "registry.reg").string();
+    places.programFolder = (folder / "program").string();
     places.quarantineFolder = (folder / "quarantine").string();
   }
   TQuarantine Store() const { return TQuarantine(places.quarantineFolder); }

@@ -77,7 +77,7 @@ TEST(QuarantineFolder, FollowsXdgDataHomeAndIgnoresARelativeOne) {
     EXPECT_EQ(QuarantineFolder(), "/home/tester/.local/share/brindlecap/quarantine");
   }
   TScopedEnv data("XDG_DATA_HOME", nullptr);
-  EXPECT_EQ(UserDataFolder(), "/home/tester/.local/share");
+  EXPECT_EQ(QuarantineFolder(), "/home/tester/.local/share/brindlecap/quarantine");
 }
 
 }  // namespace

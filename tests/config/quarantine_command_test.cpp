@@ -62,8 +62,8 @@ TEST_F(QuarantineCommand, ListsDateSenderSubjectAndBlockedNamesOldestFirst) {
   TResult listed = Run({"quarantine", "list"});
   EXPECT_EQ(listed.status, 0) << listed.err;
   const std::string& out = listed.out;
-  const auto first = out.find("1  ");
-  const auto second = out.find("2  ");
+  const auto first = out.find("\n1  ");
+  const auto second = out.find("\n2  ");
   ASSERT_NE(first, std::string::npos) << out;
   ASSERT_NE(second, std::string::npos) << out;
   EXPECT_LT(first, second);
@@ -98,7 +98,7 @@ TEST_F(QuarantineCommand, RemovesOneCopyAndTheOthersMoveUp) {
   EXPECT_EQ(removed.status, 0) << removed.err;
   ASSERT_EQ(Store().List().size(), 1u);
   EXPECT_EQ(Store().List()[0].FileName, young);
-  EXPECT_NE(Run({"quarantine", "list"}).out.find("1  "), std::string::npos);
+  EXPECT_NE(Run({"quarantine", "list"}).out.find("\n1  "), std::string::npos);
 }
 
 TEST_F(QuarantineCommand, RefusesWhatIsNotThereAndWrongCommandLines) {

@@ -162,7 +162,7 @@ def test_the_config_program_lists_exports_and_removes_copies(s):
     listed = config_program(s, "quarantine", "list")
     assert listed.returncode == 0, listed
     out = listed.stdout.decode("latin-1")
-    assert out.index("1  ") < out.index("Subject: evil") < out.index("2  ") < \
+    assert out.index("\n1  ") < out.index("Subject: evil") < out.index("\n2  ") < \
         out.index("Subject: tool"), out
     assert "Blocked: evil.exe" in out and "Blocked: tool.com" in out, out
     assert "From:    Mallory <mallory@example.net>" in out, out

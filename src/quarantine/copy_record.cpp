@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/ascii_text.h"
+#include "platform/line_splitter.h"
+
 namespace {
 
 bool NeedsEscape(unsigned char c) {
@@ -50,30 +53,13 @@ std::string Line(std::string_view name, std::string_view value) {
   return std::string(name) + ": " + Escape(value) + "\n";
 }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// Lines split at LF, a CR before it dropped.
+// Lines split at LF, a CR before it dropped; `each` returns false to stop.
 template <typename Each>
 void ForEachLine(std::string_view text, Each each) {
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const bool last = end == std::string_view::npos;
-    if (last) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (line.ends_with('\r')) line.remove_suffix(1);
+  TLineSplitter lines(text, TLineEnds::leLf);
+  std::string_view line;
+  while (lines.Next(line)) {
     if (!each(line)) return;
-    if (last) return;
-    start = end + 1;
   }
 }
 
@@ -136,9 +122,9 @@ TCopyRecord RecordFromMailHeader(std::string_view mail) {
       field = value;
       current = &field;
     };
-    if (SameLetters(name, "From")) take(haveFrom, record.From);
-    if (SameLetters(name, "To")) take(haveTo, record.To);
-    if (SameLetters(name, "Subject")) take(haveSubject, record.Subject);
+    if (ascii::EqualsNoCase(name, "From")) take(haveFrom, record.From);
+    if (ascii::EqualsNoCase(name, "To")) take(haveTo, record.To);
+    if (ascii::EqualsNoCase(name, "Subject")) take(haveSubject, record.Subject);
     return true;
   });
   return record;

@@ -229,4 +229,16 @@ TEST_F(ConfigWindowTest, PortsAndTheStartAtLoginAreWrittenWhenChanged) {
   EXPECT_FALSE(std::filesystem::exists(places.autostartPath));
 }
 
+TEST_F(ConfigWindowTest, ASharedProgramFolderKeepsItsTextsAndTheEditGoesToTheUser) {
+  places.userFolder = (folder / "own").string();
+  WriteFile(Program("RenameTXT.txt"), "shipped\r\n");
+  TConfigWindow window(places);
+  EXPECT_EQ(window.TextEditor(TProgramText::TextNotice)->toPlainText(), "shipped\n");
+  window.TextEditor(TProgramText::TextNotice)->setPlainText("mine\n");
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(ReadFile(folder / "own" / "RenameTXT.txt"), "mine\r\n");
+  EXPECT_EQ(ReadFile(Program("RenameTXT.txt")), "shipped\r\n");
+  EXPECT_EQ(window.TextEditor(TProgramText::TextNotice)->toPlainText(), "mine\n");
+}
+
 }  // namespace

@@ -178,6 +178,12 @@ void TConfigWindow::Build() {
   quarantine_ = new TQuarantinePage(places_.QuarantineFolder(), tabs);
   tabs->addTab(quarantine_, QStringLiteral("Quarantine"));
   layout->addWidget(tabs, 1);
+  // The program folder is not the user's to write: say where edited texts go.
+  if (!places_.userFolder.empty()) {
+    layout->addWidget(new QLabel(QStringLiteral("Edited texts are saved as your own copies in ") +
+                                     DisplayText(places_.userFolder),
+                                 this));
+  }
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   QObject::connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -66,26 +66,30 @@ void TFormVazireRevivo::WSocketServer1DataAvailable(TCustomWSocket*, std::uint16
 void TFormVazireRevivo::RunWaitingCommands() {
   if (commandRunning_ || RetrievePending) return;
   commandRunning_ = true;
-  struct TDone {
-    bool& flag;
-    ~TDone() { flag = false; }
-  } done{commandRunning_};
-  while (WSocket1->State() == wsConnected && commandLines_.HasLine()) {
-    if (!WSocket1->SendComplete()) {
-      WaitUntilSent(WSocket1.get());
-      continue;
+  try {
+    while (WSocket1->State() == wsConnected && commandLines_.HasLine()) {
+      if (!WSocket1->SendComplete()) {
+        WaitUntilSent(WSocket1.get());
+        continue;
+      }
+      TCommandLines::TLine line = *commandLines_.Next();
+      if (line.TooLong) {
+        Memo_LOG->Lines().Add("Command line too long - discarded.");
+        WSocket1->SendText(NotSupportedReply);
+        continue;
+      }
+      DispatchCommand(line.Text + "\r\n");
+      // With no command running, no download can be under way: a flag left over by a
+      // download that an error broke off must not hold the mail program's input for ever.
+      RetrievePending = false;
     }
-    TCommandLines::TLine line = *commandLines_.Next();
-    if (line.TooLong) {
-      Memo_LOG->Lines().Add("Command line too long - discarded.");
-      WSocket1->SendText(NotSupportedReply);
-      continue;
-    }
-    DispatchCommand(line.Text + "\r\n");
-    // With no command running, no download can be under way: a flag left over by a download
-    // that an error broke off must not hold the mail program's input for ever.
-    RetrievePending = false;
+  } catch (...) {
+    commandRunning_ = false;
+    throw;
   }
+  commandRunning_ = false;
+  // A Reset during the command left the service closed until now.
+  if (listenDeferred_) StartListening();
 }
 
 void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
@@ -144,5 +148,8 @@ void TFormVazireRevivo::WSocket1SessionClosed(TCustomWSocket*, std::uint16_t) {
 }
 
 void TFormVazireRevivo::WSocketServer1Error(TCustomWSocket*) {
+  // A reply of a command whose session a Reset has already dropped: it has nowhere to go,
+  // and nothing is wrong with the service.
+  if (listenDeferred_ && WSocket1->State() == wsClosed) return;
   Memo_LOG->Lines().Add("***Error in Server!");
 }

@@ -206,11 +206,15 @@ class TFormVazireRevivo : public TForm {
   // Runs the complete command lines one after the other, unless a command already runs.
   void RunWaitingCommands();
   void ScheduleWaitingCommands();
+  // The last steps of the Reset action: log and listen.
+  void StartListening();
 
   // A command is being handled (another line can arrive while it waits).
   bool commandRunning_ = false;
   // What the mail program sent and no command has taken yet, in arrival order.
   TCommandLines commandLines_;
   bool waitingCommandsScheduled_ = false;
+  // A Reset ran while a command was running; the service listens once that command returned.
+  bool listenDeferred_ = false;
   TNotifyTarget serviceTarget_ = 0;
 };

@@ -32,6 +32,19 @@ void TFormVazireRevivo::Button_RESETClick() {
   WSocket1->SetSendBlockSize(32768);
   Pop3Cli1->Socket()->SetSendBlockSize(32768);
   Sleep(50);
+  // A command of the dropped session may still be running beneath this call (Reset pressed
+  // during one of its waits, or run by the command itself). Its last steps must never reach
+  // the new listening socket: a late reply sent there would close it. So listening starts
+  // once that command has returned.
+  if (commandRunning_) {
+    listenDeferred_ = true;
+    return;
+  }
+  StartListening();
+}
+
+void TFormVazireRevivo::StartListening() {
+  listenDeferred_ = false;
   Memo_LOG->Lines().Add("My Server (re)started. Awaiting connection.");
   WSocket1->Listen();
   // The failure has just been logged as "***Error in Server!"; say why, and what to do.

@@ -5,9 +5,11 @@
 #include "platform/message_loop.h"
 #include "proxy/main_form.h"
 
+// LastReply and RequestFinished are cleared before the request starts, never here: a server
+// that has already gone ends the request while it is being started, and that end must not be
+// forgotten (the wait would then last until the time-out, and the mail program would give up
+// without a reply).
 void TFormVazireRevivo::AwaitReply() {
-  LastReply.clear();
-  RequestFinished = false;
   TimedOut = false;
   Timer_TimeOut->SetEnabled(true);
   do {
@@ -20,8 +22,13 @@ void TFormVazireRevivo::AwaitReply() {
   Timer_TimeOut->SetEnabled(false);
   if (AbortRequested) Pop3Cli1->Abort();
   // A request that ended without any line from the server (a failed connect, say): the
-  // client composed a text of its own.
-  if (LastReply.empty()) LastReply = Pop3Cli1->LastResponse();
+  // client composed a text of its own. A session lost during the request leaves only the
+  // last line of an earlier one there, which must not pass for this request's answer.
+  if (LastReply.empty()) {
+    LastReply = Pop3Cli1->LastResponse();
+    if (!Pop3Cli1->Connected() && (LastReply.empty() || LastReply[0] != '-'))
+      LastReply = "-ERR The POP3 server closed the connection";
+  }
 }
 
 // After QUIT the server answers and then closes its session. One that keeps it open would

@@ -2,7 +2,7 @@
 
 TNachrichten MessageStore;
 int CurrentMessage = 0;
-std::vector<std::int32_t> MessageSizes;
+std::vector<TListedMail> MessageListing;
 
 void RemoveMessage(TNachrichten& store, int index) {
   if (index < 0 || index >= static_cast<int>(store.size())) return;

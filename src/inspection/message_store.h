@@ -28,8 +28,14 @@ using TNachrichten = std::vector<TNachricht>;
 extern TNachrichten MessageStore;
 // The entry whose download and decoding are under way.
 extern int CurrentMessage;
-// The server's LIST sizes, indexed by the server's message number (entry 0 unused).
-extern std::vector<std::int32_t> MessageSizes;
+// One mail of the server's listing: its number on the server and the size LIST gave.
+struct TListedMail {
+  std::int32_t Number = 0;
+  std::int32_t Size = 0;
+};
+// The server's LIST for the check under way, in the server's order. The numbers need not run
+// from 1 to the count: a mail deleted earlier in the same session keeps its number taken.
+extern std::vector<TListedMail> MessageListing;
 
 // Removes entry `index`; the others keep their order and values. An index outside the store
 // changes nothing.

@@ -39,7 +39,8 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
 
   const std::string downloadPath = WorkFile(kDownloadFileName);
   for (int i = 0; i < count; ++i) {
-    Pop3Cli1->SetMsgNum(i + 1);
+    // The mail's number on the server, as the listing gave it.
+    Pop3Cli1->SetMsgNum(MessageStore[static_cast<std::size_t>(i)].Number);
     ProgressBar2->SetRange(0, Pop3Cli1->MsgSize());
     ProgressBar2->SetPosition(0);
     Label_Mails->SetCaption(std::to_string(i + 1) + " / " + std::to_string(count));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "platform/streams.h"
 #include "proxy/main_form.h"
@@ -27,6 +28,8 @@ struct TFormVazireRevivo::TDownloadState {
   bool ClearRequested = false;
   // The listing's and the current mail's terminating line arrived.
   bool ListingComplete = false;
+  // The server numbers the listing has given so far.
+  std::unordered_set<std::int32_t> ListedNumbers;
   bool MessageComplete = false;
   // When the last line of the running multi-line reply arrived.
   std::uint32_t LastLineTick = 0;

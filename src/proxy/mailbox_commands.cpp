@@ -38,7 +38,7 @@ namespace {
 
 void DropMessageStore(TFormVazireRevivo& form) {
   MessageStore.clear();
-  MessageSizes.clear();
+  MessageListing.clear();
   CurrentMessage = 0;
   form.MailboxChecked = false;
   if (form.Download) form.Download->CloseFile();

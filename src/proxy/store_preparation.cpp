@@ -14,7 +14,8 @@ constexpr std::int32_t kMostMails = 1000000;
 
 void TFormVazireRevivo::PrepareStore() {
   auto& state = DownloadState(*this);
-  MessageSizes.clear();
+  MessageListing.clear();
+  state.ListedNumbers.clear();
   MessageStore.clear();
   const std::int32_t count = Pop3Cli1->MsgCount();
   if (count <= 0) return;
@@ -23,7 +24,7 @@ void TFormVazireRevivo::PrepareStore() {
     state.Failure = TCheckFailure::cfBroken;
     return;
   }
-  MessageSizes.assign(static_cast<std::size_t>(count) + 1, 0);
+  MessageListing.reserve(static_cast<std::size_t>(count));
 
   ListingPending = true;
   state.ListingComplete = false;
@@ -67,12 +68,21 @@ void TFormVazireRevivo::PrepareStore() {
     state.Failure = TCheckFailure::cfBroken;
     return;
   }
+  // A listing that leaves out mails the STAT counted would hide them from the mail program.
+  if (static_cast<std::int32_t>(MessageListing.size()) != count) {
+    Memo_LOG->Lines().Add("Listing holds " + std::to_string(MessageListing.size()) + " of " +
+                          std::to_string(count) + " mails.");
+    state.Failure = TCheckFailure::cfBroken;
+    return;
+  }
 
-  MessageStore.resize(static_cast<std::size_t>(Pop3Cli1->MsgCount()));
+  // The mails the server listed, in its order, each with its number on the server: after a
+  // deletion in the same session the numbers no longer run from 1 to the count.
+  MessageStore.resize(MessageListing.size());
   for (std::size_t i = 0; i < MessageStore.size(); ++i) {
     TNachricht& entry = MessageStore[i];
-    entry.Number = static_cast<std::int32_t>(i) + 1;
-    entry.Size = MessageSizes[i + 1];
+    entry.Number = MessageListing[i].Number;
+    entry.Size = MessageListing[i].Size;
     entry.Content.Clear();
     entry.Attachments.clear();
   }
@@ -85,14 +95,16 @@ void TFormVazireRevivo::Pop3Cli1ListLine() {
   const std::string& line = Pop3Cli1->LastResponse();
   const auto parsed = ParseListLine(line);
   if (!parsed) return;
-  // A number outside the mailbox the STAT announced has no place in the list.
-  if (parsed->Number < 1 || static_cast<std::size_t>(parsed->Number) >= MessageSizes.size()) {
+  auto& state = DownloadState(*this);
+  // No mail number below 1, none listed twice, and no more mails than the STAT counted.
+  if (parsed->Number < 1 || state.ListedNumbers.count(parsed->Number) > 0 ||
+      static_cast<std::int32_t>(MessageListing.size()) >= Pop3Cli1->MsgCount()) {
     return;
   }
-  MessageSizes[static_cast<std::size_t>(parsed->Number)] = parsed->Size;
+  state.ListedNumbers.insert(parsed->Number);
+  MessageListing.push_back(TListedMail{parsed->Number, parsed->Size});
   Memo_LOG->Lines().Add("LISTLINE: Message " + std::to_string(parsed->Number) + " has " + line +
                         " Bytes");
-  if (parsed->Number >= Pop3Cli1->MsgCount()) ListingPending = false;
 }
 
 void TFormVazireRevivo::Pop3Cli1ListEnd() {

@@ -568,8 +568,8 @@ TEST_F(MailboxSession, CancelDuringTheDownloadAnswersTheAbortAndServesNothing) {
 }
 
 TEST_F(MailboxSession, ARudeListingIsIgnoredWhereItPointsOutsideAndFailsWhenCut) {
-  // A listing line outside 1..count touches nothing; a listing cut off by a dropped session
-  // fails the check.
+  // A listing line with a number below 1, or with a number already listed, touches nothing;
+  // a listing cut off by a dropped session fails the check.
   server_ = std::make_unique<TScriptedServer>();
   server_->SendLine("+OK ready")
       .Expect("USER user")
@@ -581,9 +581,9 @@ TEST_F(MailboxSession, ARudeListingIsIgnoredWhereItPointsOutsideAndFailsWhenCut)
       .Expect("LIST")
       .SendLine("+OK")
       .SendLine("0 5")
-      .SendLine("99999 5")
       .SendLine("-3 5")
       .SendLine("1 100")
+      .SendLine("1 50")
       .Close();
   setenv("BRINDLECAP_UPSTREAM_PORT", server_->PortText().c_str(), 1);
   server_->Start();
@@ -594,9 +594,11 @@ TEST_F(MailboxSession, ARudeListingIsIgnoredWhereItPointsOutsideAndFailsWhenCut)
   Run(*client);
   EXPECT_TRUE(server_->Succeeded()) << server_->Failure();
   EXPECT_TRUE(MessageStore.empty());
-  EXPECT_TRUE(MessageSizes.empty());
+  EXPECT_TRUE(MessageListing.empty());
   EXPECT_NE(Log().find("LISTLINE: Message 1 has 1 100 Bytes"), std::string::npos);
-  EXPECT_EQ(Log().find("LISTLINE: Message 99999"), std::string::npos);
+  EXPECT_EQ(Log().find("LISTLINE: Message 0"), std::string::npos);
+  EXPECT_EQ(Log().find("LISTLINE: Message -3"), std::string::npos);
+  EXPECT_EQ(Log().find("LISTLINE: Message 1 has 1 50"), std::string::npos);
 }
 
 TEST_F(MailboxSession, AMailProgramThatLeavesDuringTheCheckBreaksNothing) {
@@ -617,6 +619,80 @@ TEST_F(MailboxSession, AMailProgramThatLeavesDuringTheCheckBreaksNothing) {
   EXPECT_TRUE(MessageStore.empty());
   EXPECT_FALSE(form_->MailboxChecked);
   EXPECT_TRUE(box.deleted.empty());
+}
+
+// After the delete action, or the mail program's own DELE, the server counts fewer mails but
+// keeps their numbers: a STAT sent again fetches the numbers the listing gives.
+TEST_F(MailboxSession, StatAgainAfterDeletionsFetchesTheNumbersTheServerLists) {
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe"),
+               MailWithAttachment("bad", "bad.vbs"), PlainMail("four")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  const std::string kept = "+OK 2 " + std::to_string(box.mails[0].size() + box.mails[3].size());
+  client->SendLine("STAT")
+      .Expect(kept)
+      .SendLine("STAT")
+      .Expect(kept)
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[0]))
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(box.mails[3]))
+      .SendLine("DELE 1")
+      .ExpectPrefix("+OK")
+      .SendLine("STAT")
+      .Expect("+OK 1 " + std::to_string(box.mails[3].size()))
+      .SendLine("RETR 1")
+      .ExpectBytes(RetrReply(box.mails[3]))
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_EQ(std::count(box.commands.begin(), box.commands.end(), "RETR 4"), 3);
+  EXPECT_EQ(std::count(box.commands.begin(), box.commands.end(), "RETR 2"), 1);
+  EXPECT_TRUE(Contains(box.commands, "DELE 1"));
+  EXPECT_EQ(box.expunged, (std::set<int>{1, 2, 3}));
+}
+
+TEST_F(MailboxSession, MailsAreFetchedInTheOrderTheServerListsThem) {
+  const std::string first = PlainMail("listed first"), second = PlainMail("listed second", "x\n");
+  server_ = std::make_unique<TScriptedServer>();
+  server_->SendLine("+OK ready")
+      .Expect("USER user")
+      .SendLine("+OK")
+      .Expect("PASS secret")
+      .SendLine("+OK")
+      .Expect("STAT")
+      .SendLine("+OK 2 " + std::to_string(first.size() + second.size()))
+      .Expect("LIST")
+      .Send("+OK\r\n7 " + std::to_string(first.size()) + "\r\n3 " + std::to_string(second.size()) +
+            "\r\n.\r\n")
+      .Expect("RETR 7")
+      .Send("+OK\r\n" + DotStuffed(first))
+      .Expect("RETR 3")
+      .Send("+OK\r\n" + DotStuffed(second))
+      .Expect("DELE 3")
+      .SendLine("+OK deleted")
+      .Expect("QUIT")
+      .SendLine("+OK bye")
+      .Close();
+  setenv("BRINDLECAP_UPSTREAM_PORT", server_->PortText().c_str(), 1);
+  server_->Start();
+  form_ = std::make_unique<TFormVazireRevivo>();
+  TMailbox box;
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .Expect("+OK 2 " + std::to_string(first.size() + second.size()))
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(second))
+      .SendLine("DELE 2")
+      .Expect("+OK deleted")
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_TRUE(server_->Succeeded()) << server_->Failure() << server_->Transcript();
 }
 
 }  // namespace

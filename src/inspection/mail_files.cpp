@@ -105,6 +105,18 @@ bool RenameAttachment(TNachricht& entry, std::string_view name, const std::strin
   return done;
 }
 
+bool RenameStrictAttachments(TNachricht& entry, const TNameTest& blocked,
+                             const std::string& workFile, std::string& error, int* rewritten) {
+  int lines = 0;
+  const bool done = RewriteThroughWorkFile(entry, workFile, error, TWorkFilePauses::AroundReload,
+                                           [&](std::vector<std::string>& mail) {
+                                             lines = RenameStrictNames(mail, blocked);
+                                             return true;
+                                           });
+  if (rewritten) *rewritten = done ? lines : 0;
+  return done;
+}
+
 bool InsertNotice(TNachricht& entry, const std::string& textNoticePath,
                   const std::string& htmlNoticePath, const std::string& workFile,
                   std::string& error) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "inspection/message_store.h"
+#include "inspection/strict_names.h"
 
 enum class TReportResult { Opened, EmptyTemplate, Failed };
 
@@ -15,6 +16,10 @@ enum class TReportResult { Opened, EmptyTemplate, Failed };
 // given, `rewritten` receives the number of lines rewritten (0 when the step fails).
 bool RenameAttachment(TNachricht& entry, std::string_view name, const std::string& workFile,
                       std::string& error, int* rewritten = nullptr);
+
+// Strict mode: rewrites every form of every name `blocked` accepts (see RenameStrictNames).
+bool RenameStrictAttachments(TNachricht& entry, const TNameTest& blocked,
+                             const std::string& workFile, std::string& error, int* rewritten);
 
 // Inserts the notice files' lines at the start of the entry's text parts (see
 // InsertNoticeLines). A notice file that a part needs but that cannot be read fails the step.

@@ -1,5 +1,6 @@
 #include "inspection/part_headers.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "mime/ascii.h"
@@ -9,26 +10,6 @@ namespace {
 
 bool IsFoldedOn(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
-}
-
-// The header fields of lines [first, end), each unfolded into one line as the decoder reads
-// them (the line end and the first blank of a continuation become blanks).
-template <typename Visit>
-void ForEachField(const std::vector<std::string>& lines, std::size_t first, std::size_t end,
-                  Visit visit) {
-  std::string field;
-  bool open = false;
-  for (std::size_t i = first; i < end; ++i) {
-    if (open && IsFoldedOn(lines[i])) {
-      field += "   ";
-      field.append(lines[i], 1);
-      continue;
-    }
-    if (open) visit(std::string_view(field));
-    field = lines[i];
-    open = true;
-  }
-  if (open) visit(std::string_view(field));
 }
 
 // The boundary a Content-Type field declares: "--" and its value in lower case; empty when
@@ -82,13 +63,36 @@ class TBoundaries {
 
 }  // namespace
 
+void ForEachHeaderField(
+    const std::vector<std::string>& lines, std::size_t first, std::size_t end,
+    const std::function<void(std::string_view field, std::size_t first, std::size_t end)>& visit) {
+  std::string field;
+  std::size_t from = first;
+  for (std::size_t i = first; i < end; ++i) {
+    if (i > from && IsFoldedOn(lines[i])) {
+      field += "   ";
+      field.append(lines[i], 1);
+      continue;
+    }
+    if (i > from) visit(field, from, i);
+    field = lines[i];
+    from = i;
+  }
+  if (end > from) visit(field, from, end);
+}
+
 std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines) {
+  return FindPartHeaders(lines, 0, lines.size());
+}
+
+std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines, std::size_t begin,
+                                         std::size_t end) {
   std::vector<TPartHeader> parts;
-  const std::size_t count = lines.size();
-  std::size_t i = 0;
+  const std::size_t count = std::min(end, lines.size());
+  std::size_t i = begin;
   while (i < count && !lines[i].empty()) ++i;
   std::string top;
-  ForEachField(lines, 0, i, [&](std::string_view field) {
+  ForEachHeaderField(lines, begin, i, [&](std::string_view field, std::size_t, std::size_t) {
     std::string declared = DeclaredBoundary(field);
     if (!declared.empty()) top = std::move(declared);
   });
@@ -107,15 +111,17 @@ std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines) 
       while (j < count && !lines[j].empty()) ++j;
     }
     part.End = j;
-    ForEachField(lines, part.First, part.End, [&](std::string_view field) {
-      std::string declared = DeclaredBoundary(field);
-      if (!declared.empty()) boundaries.AddInner(std::move(declared));
-    });
+    ForEachHeaderField(lines, part.First, part.End,
+                       [&](std::string_view field, std::size_t, std::size_t) {
+                         std::string declared = DeclaredBoundary(field);
+                         if (!declared.empty()) boundaries.AddInner(std::move(declared));
+                       });
     parts.push_back(part);
     // The body runs up to the next boundary line of any level (a closing one included:
     // what follows it is read as a part header again).
     i = j < count && lines[j].empty() ? j + 1 : j;
     while (i < count && !boundaries.OpensPart(lines[i])) ++i;
+    parts.back().BodyEnd = i;
   }
   return parts;
 }
@@ -124,7 +130,7 @@ std::string PartHeaderValue(const std::vector<std::string>& lines, std::size_t f
                             std::size_t end, std::string_view lowerName) {
   std::string found;
   bool done = false;
-  ForEachField(lines, first, end, [&](std::string_view field) {
+  ForEachHeaderField(lines, first, end, [&](std::string_view field, std::size_t, std::size_t) {
     if (done) return;
     mime::THeaderTokenReader tokens(field);
     std::string name;

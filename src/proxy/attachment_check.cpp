@@ -5,10 +5,12 @@
 
 #include "app/text_table.h"
 #include "app/user_folders.h"
+#include "inspection/block_settings.h"
 #include "inspection/file_extension.h"
 #include "inspection/mail_attachments.h"
 #include "inspection/mail_files.h"
 #include "inspection/message_store.h"
+#include "inspection/strict_names.h"
 #include "pop3/sync_pop3_client.h"
 #include "proxy/block_settings_reading.h"
 #include "proxy/download_state.h"
@@ -17,6 +19,18 @@
 namespace {
 
 const char kWorkFileName[] = "dummy.dummy";
+
+// The names the policy judges: those the download found (or, after a rewrite, those the same
+// rule finds now), or in strict mode every name a mail program may take, decoded, at any depth.
+std::vector<TStrictName> NamesToJudge(const TNachricht& entry, bool strict, bool afresh) {
+  if (strict) return StrictAttachmentNames(entry.Content.DataString());
+  std::vector<TStrictName> names;
+  for (const auto& name :
+       afresh ? AttachmentNamesOf(entry.Content.DataString()) : entry.Attachments) {
+    names.push_back({name, std::string(), false});
+  }
+  return names;
+}
 
 }  // namespace
 
@@ -33,6 +47,9 @@ void TFormVazireRevivo::CheckAttachments() {
     quarantine = ReadQuarantineSettings();
     if (!quarantine.Problem.empty()) log("Quarantine settings: " + quarantine.Problem);
   }
+  const TNameTest blocked = [&policy](const std::string& name) {
+    return IsBlockedAttachment(name, policy.BlockedExtensions);
+  };
 
   const auto& state = DownloadState(*this);
   std::size_t i = 0;
@@ -43,18 +60,21 @@ void TFormVazireRevivo::CheckAttachments() {
     bool removed = false;
     bool renamed = false;
     std::string from, subject, to;
-    const std::size_t names = MessageStore[i].Attachments.size();
-    for (std::size_t j = 0; j < names && !deleted; ++j) {
+    const std::vector<TStrictName> found = NamesToJudge(MessageStore[i], policy.StrictNames, false);
+    for (std::size_t j = 0; j < found.size() && !deleted; ++j) {
       TNachricht& entry = MessageStore[i];
-      const std::string name = entry.Attachments[j];
-      if (!IsBlockedAttachment(name, policy.BlockedExtensions)) continue;
+      const std::string& name = found[j].Name;
+      if (!StrictNameBlocked(found[j], blocked)) continue;
       log("Blocking Attachment: " + name);
+      if (policy.StrictNames) log("Found in: " + found[j].Where);
       from = entry.FromHeader;
       subject = entry.SubjectHeader;
       to = entry.ToHeader;
       if (policy.Action == baRename) {
         log("RENAMING Attachment: " + name);
         renamed = true;
+        // Strict mode rewrites every blocked name of the mail at once, after this loop.
+        if (policy.StrictNames) continue;
         std::string error;
         int lines = 0;
         if (!RenameAttachment(entry, name, WorkFile(kWorkFileName), error, &lines)) {
@@ -66,8 +86,8 @@ void TFormVazireRevivo::CheckAttachments() {
         log("DELETING Mail - Reason: Attachment :" + name);
         deleted = true;
         std::vector<std::string> blockedNames;
-        for (const auto& each : entry.Attachments) {
-          if (IsBlockedAttachment(each, policy.BlockedExtensions)) blockedNames.push_back(each);
+        for (const auto& each : found) {
+          if (StrictNameBlocked(each, blocked)) blockedNames.push_back(each.Name);
         }
         // Nothing is deleted that is not safely copied first; a mail that could not be copied
         // stays on the server and is not served either.
@@ -112,11 +132,21 @@ void TFormVazireRevivo::CheckAttachments() {
         }
       }
     }
+    if (renamed && policy.StrictNames) {
+      std::string error;
+      int lines = 0;
+      if (!RenameStrictAttachments(MessageStore[i], blocked, WorkFile(kWorkFileName), error,
+                                   &lines)) {
+        log("Renaming failed, mail left as it was: " + error);
+      } else if (lines > 0) {
+        rewritten = true;
+      }
+    }
     // The report setting is read for every mail examined, deleted or not.
     const bool reportWanted = ReportMailWanted();
     if (deleted && reportWanted) SendReport(from, subject, to);
     // A renamed mail is served only when the rule finds no blocked name in it any more.
-    if (renamed && !WithholdUnrenamed(i, policy.BlockedExtensions)) {
+    if (renamed && !WithholdUnrenamed(i, policy)) {
       removed = true;
       rewritten = false;
     }
@@ -132,13 +162,15 @@ void TFormVazireRevivo::CheckAttachments() {
   log("Checked for Attachments to be blocked.");
 }
 
-bool TFormVazireRevivo::WithholdUnrenamed(std::size_t Index,
-                                          const std::vector<std::string>& Blocked) {
+bool TFormVazireRevivo::WithholdUnrenamed(std::size_t Index, const TBlockPolicy& Policy) {
   TNachricht& entry = MessageStore[Index];
   std::optional<std::string> left;
-  for (auto& name : AttachmentNamesOf(entry.Content.DataString())) {
-    if (IsBlockedAttachment(name, Blocked)) {
-      left = std::move(name);
+  const TNameTest blocked = [&Policy](const std::string& name) {
+    return IsBlockedAttachment(name, Policy.BlockedExtensions);
+  };
+  for (auto& name : NamesToJudge(entry, Policy.StrictNames, true)) {
+    if (StrictNameBlocked(name, blocked)) {
+      left = std::move(name.Name);
       break;
     }
   }

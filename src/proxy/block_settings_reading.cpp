@@ -21,7 +21,10 @@ TBlockPolicy ReadBlockPolicy() {
   if (groups.Others) {
     groups.OthersText = RegReadText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Others");
   }
-  return MakeBlockPolicy(action, groups);
+  TBlockPolicy policy = MakeBlockPolicy(action, groups);
+  policy.StrictNames =
+      RegReadInteger(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "StrictAttachmentNames") == 1;
+  return policy;
 }
 
 bool ReportMailWanted() {

@@ -180,7 +180,7 @@ class TFormVazireRevivo : public TForm {
   // After a rename: when the attachment rule still finds a blocked name in entry `Index`, the
   // mail is taken out of the store (it stays on the server) with a log line and a results
   // group, and false is returned.
-  bool WithholdUnrenamed(std::size_t Index, const std::vector<std::string>& Blocked);
+  bool WithholdUnrenamed(std::size_t Index, const struct TBlockPolicy& Policy);
   // Handlers of the POP3 client's listing and message lines and of the decoder's part header
   // lines.
   void Pop3Cli1ListLine();

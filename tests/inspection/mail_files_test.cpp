@@ -1,5 +1,7 @@
 // The store and the policy steps that go through files: rename, notice, report mail.
 
+#include "inspection/mail_files.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <fstream>
 #include <thread>
 
-#include "inspection/mail_files.h"
 #include "inspection/message_store.h"
 
 namespace {
@@ -132,7 +133,9 @@ TEST_F(MailFiles, AnUnwritableWorkFileLeavesContentAsItWas) {
 
 TEST_F(MailFiles, ReportIsFilledWrittenAndOpened) {
   const std::string record = Path("opened.txt");
-  Write("open.sh", "#!/bin/sh\necho \"$1\" > " + record + "\n");
+  // Written aside and moved in, so the wait below never sees the file half written.
+  Write("open.sh",
+        "#!/bin/sh\necho \"$1\" > " + record + ".part && mv " + record + ".part " + record + "\n");
   fs::permissions(Path("open.sh"), fs::perms::owner_all);
   setenv("BRINDLECAP_OPEN", Path("open.sh").c_str(), 1);
   Write("response.eml", "To: XXX%3\nSubject: Re: XXX%2\n\nYour mail to XXX%1 was refused.");

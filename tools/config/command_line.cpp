@@ -276,6 +276,8 @@ The proxy reads these values:
   CheckBox_CheckAttach_Other    0 = do not block the extensions listed in Others
   Others                        your own extensions, separated by "," without blanks
   CheckBox_SendError            1 = prepare a report mail for every deleted mail
+  StrictAttachmentNames         1 = judge every name a mail program may take (encoded,
+                                split, hidden in attached mails); recommended
   A missing switch counts as on. Note: any value whose name merely begins with a switch's
   name, while the switch itself is missing, turns that group off.
 

@@ -10,7 +10,7 @@ namespace {
 // The settings the proxy reads as numbers, and the one it reads as text.
 constexpr std::string_view kIntegerSettings[] = {
     "Aktion", "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs",
-    "CheckBox_CheckAttach_Other", "CheckBox_SendError"};
+    "CheckBox_CheckAttach_Other", "CheckBox_SendError", "StrictAttachmentNames"};
 constexpr std::string_view kTextSetting = "Others";
 constexpr std::string_view kGroupSwitches[] = {
     "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs", "CheckBox_CheckAttach_Other"};

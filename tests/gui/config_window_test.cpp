@@ -108,8 +108,11 @@ TEST_F(ConfigWindowTest, UnreadableValuesStayUndecidedAndUntouched) {
 
   // The report switch changes; the odd values the user left undecided stay as they were.
   window.ReportBox()->click();
+  EXPECT_FALSE(window.StrictNamesBox()->isChecked());
+  window.StrictNamesBox()->click();
   ASSERT_TRUE(window.Apply()) << window.LastError();
   EXPECT_EQ(Stored("CheckBox_SendError"), "integer 1");
+  EXPECT_EQ(Stored("StrictAttachmentNames"), "integer 1");
   EXPECT_EQ(Stored("Aktion"), "string \"zwei\"");
   EXPECT_EQ(Stored("CheckBox_CheckAttach_EXEs"), "binary 01,02,03,04,05");
 

@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kAction = "Aktion";
 constexpr const char* kOthers = "Others";
 constexpr const char* kSendError = "CheckBox_SendError";
+constexpr const char* kStrictNames = "StrictAttachmentNames";
 constexpr std::size_t kMaxBinaryText = 1023;
 
 char LowerAscii(char c) {
@@ -137,6 +138,16 @@ void ReadSettings(const std::vector<TRegValue>& values, TConfigReading& r) {
       c.sendReport = *n == 1;
     }
   }
+  c.strictNames = false;
+  if (const TRegValue* v = Find(values, kStrictNames)) {
+    std::optional<std::int32_t> n = IntegerOf(*v);
+    if (!n) {
+      c.strictNames.reset();
+      r.notes.push_back(Unreadable(*v, "a number"));
+    } else {
+      c.strictNames = *n == 1;
+    }
+  }
   for (TPortKind kind : {TPortKind::Listen, TPortKind::Upstream}) {
     const TRegValue* v = Find(values, PortSettingName(kind));
     std::optional<int> port = v ? PortOfValue(*v) : std::nullopt;
@@ -204,6 +215,9 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   }
   if (after.sendReport && after.sendReport != before.sendReport) {
     changes.push_back(IntegerValue(kSendError, *after.sendReport ? 1 : 0));
+  }
+  if (after.strictNames && after.strictNames != before.strictNames) {
+    changes.push_back(IntegerValue(kStrictNames, *after.strictNames ? 1 : 0));
   }
   std::vector<std::string> portsCleared;
   for (TPortKind kind : {TPortKind::Listen, TPortKind::Upstream}) {

@@ -24,6 +24,8 @@ struct TConfigChoices {
   std::array<std::optional<bool>, 3> groups;  // by TBlockGroup
   std::string ownExtensions;                  // bytes as stored
   std::optional<bool> sendReport;
+  // "StrictAttachmentNames" reads 1.
+  std::optional<bool> strictNames;
   // The files' bytes; nullopt for a missing file. By TProgramText.
   std::array<std::optional<std::string>, 3> texts;
   // The port settings; nullopt: no setting (or none the proxy can read), the standard port.

@@ -18,8 +18,8 @@
 
 #include "app/headless_mirror.h"
 #include "config/settings_edit.h"
-#include "config/window/start_box.h"
 #include "config/window/quarantine_page.h"
+#include "config/window/start_box.h"
 #include "gui/display_probe.h"
 #include "gui/display_text.h"
 #include "gui/pictures.h"
@@ -142,6 +142,12 @@ void TConfigWindow::Build() {
   ownExtensions_->setPlaceholderText(
       QStringLiteral("extensions separated by commas, e.g. pif,scr"));
   groupLayout->addRow(groups_[2], ownExtensions_);
+  strictNames_ = new QCheckBox(
+      QStringLiteral("&Strict names: also judge encoded, split and hidden names (recommended)"),
+      groupBox);
+  groupLayout->addRow(strictNames_);
+  QObject::connect(strictNames_, &QCheckBox::clicked, strictNames_,
+                   [this] { strictNames_->setTristate(false); });
   for (QCheckBox* box : groups_) {
     QObject::connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
   }
@@ -199,6 +205,7 @@ void TConfigWindow::Show(const TConfigReading& reading) {
   for (size_t g = 0; g < 3; ++g) SetUndecided(groups_[g], c.groups[g]);
   ownExtensions_->setText(DisplayText(c.ownExtensions));
   SetUndecided(report_, c.sendReport);
+  SetUndecided(strictNames_, c.strictNames);
   for (size_t t = 0; t < 3; ++t) {
     editors_[t]->setPlainText(c.texts[t] ? ForEditing(*c.texts[t]) : QString());
   }
@@ -207,6 +214,7 @@ void TConfigWindow::Show(const TConfigReading& reading) {
   for (QCheckBox* box : groups_) box->setEnabled(reading.storeReadable);
   ownExtensions_->setEnabled(reading.storeReadable);
   report_->setEnabled(reading.storeReadable);
+  strictNames_->setEnabled(reading.storeReadable);
   start_->Show(c, reading.storeReadable);
 
   QStringList lines;
@@ -247,6 +255,7 @@ TConfigChoices TConfigWindow::CurrentChoices() const {
   c.ownExtensions = EncodeEditedText(ownExtensions_->text(), before.ownExtensions,
                                      "the own extension list", false);
   c.sendReport = Decision(report_);
+  c.strictNames = Decision(strictNames_);
   start_->Read(c);
   for (const TProgramTextInfo& info : ProgramTexts()) {
     const size_t t = static_cast<size_t>(info.kind);

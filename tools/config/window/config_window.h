@@ -44,6 +44,7 @@ class TConfigWindow : public QDialog {
   QCheckBox* GroupBox(TBlockGroup group) const;
   QLineEdit* OwnExtensionsEdit() const { return ownExtensions_; }
   QCheckBox* ReportBox() const { return report_; }
+  QCheckBox* StrictNamesBox() const { return strictNames_; }
   QPlainTextEdit* TextEditor(TProgramText kind) const;
   QPlainTextEdit* StoredValuesView() const { return stored_; }
   // The notes on what was read, above everything else; hidden when there are none.
@@ -65,6 +66,7 @@ class TConfigWindow : public QDialog {
   std::array<QCheckBox*, 3> groups_{};
   QLineEdit* ownExtensions_ = nullptr;
   QCheckBox* report_ = nullptr;
+  QCheckBox* strictNames_ = nullptr;
   std::array<QPlainTextEdit*, 3> editors_{};
   QPlainTextEdit* stored_ = nullptr;
   QLabel* notes_ = nullptr;

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-liberation xvfb xauth dbus-daemon
+  libssl-dev ca-certificates openssl
   dovecot-core dovecot-pop3d dante-server
   python3 curl iproute2 util-linux
   lintian

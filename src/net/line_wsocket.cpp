@@ -10,7 +10,7 @@ TCustomLineWSocket::TCustomLineWSocket() = default;
 
 std::int32_t TCustomLineWSocket::RcvdCount() {
   if (lineMode_) return lineLength_;
-  return TCustomSocksWSocket::RcvdCount();
+  return TCustomTlsWSocket::RcvdCount();
 }
 
 void TCustomLineWSocket::SetLineMode(bool value) {
@@ -26,7 +26,7 @@ void TCustomLineWSocket::GrowBuffer(std::int32_t capacity) {
 
 void TCustomLineWSocket::DispatchNotification(const TMessage& msg) {
   if (msg.msg != LineResumeMessage) {
-    TCustomSocksWSocket::DispatchNotification(msg);
+    TCustomTlsWSocket::DispatchNotification(msg);
     return;
   }
   auto alive = alive_;
@@ -56,16 +56,16 @@ void TCustomLineWSocket::HandleLineResume() {
 }
 
 bool TCustomLineWSocket::FireDataAvailable(int error) {
-  if (!lineMode_ || lineEnd_.empty() || !SocksDataPhase())
-    return TCustomSocksWSocket::FireDataAvailable(error);
+  if (!lineMode_ || lineEnd_.empty() || !TransportDataPhase())
+    return TCustomTlsWSocket::FireDataAvailable(error);
 
-  std::int32_t count = TCustomSocksWSocket::RcvdCount();
+  std::int32_t count = TCustomTlsWSocket::RcvdCount();
   if (count < 0) return true;
   if (count == 0) count = 255;
   if (rcvdCnt_ + count + 1 > static_cast<std::int32_t>(rcvdPtr_.size()))
     GrowBuffer(rcvdCnt_ + count + 1);
   // Read from below this layer: a line being delivered must not be served to ourselves.
-  std::int32_t n = TCustomSocksWSocket::RecvRaw(rcvdPtr_.data() + rcvdCnt_, count, 0);
+  std::int32_t n = TCustomTlsWSocket::RecvRaw(rcvdPtr_.data() + rcvdCnt_, count, 0);
   if (n < 0) {
     lastError_ = wsa::GetLastError();
     return true;
@@ -176,7 +176,7 @@ std::int32_t TCustomLineWSocket::RecvRaw(void* buffer, std::int32_t size, int fl
     rcvdCnt_ -= size;
     return size;
   }
-  return TCustomSocksWSocket::RecvRaw(buffer, size, flags);
+  return TCustomTlsWSocket::RecvRaw(buffer, size, flags);
 }
 
 void TCustomLineWSocket::FireSessionClosed(int error) {
@@ -210,7 +210,7 @@ void TCustomLineWSocket::FireSessionClosed(int error) {
     rcvdCnt_ = 0;
     lineLength_ = 0;
   }
-  TCustomSocksWSocket::FireSessionClosed(error);
+  TCustomTlsWSocket::FireSessionClosed(error);
 }
 
 void TCustomLineWSocket::FireLineLimitExceeded(std::int32_t rcvdLength, bool& clearData) {

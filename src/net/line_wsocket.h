@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "net/socks_wsocket.h"
+#include "net/tls_wsocket.h"
 
 using TLineLimitEvent =
     std::function<void(TCustomWSocket* Sender, std::int32_t RcvdLength, bool& ClearData)>;
 
-class TCustomLineWSocket : public TCustomSocksWSocket {
+class TCustomLineWSocket : public TCustomTlsWSocket {
  public:
   TCustomLineWSocket();
 

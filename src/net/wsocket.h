@@ -6,6 +6,7 @@
 #include "net/resolve.h"
 #include "net/socket_error_text.h"
 #include "net/socks_wsocket.h"
+#include "net/tls_wsocket.h"
 #include "net/sync_wsocket.h"
 #include "net/wsocket_types.h"
 

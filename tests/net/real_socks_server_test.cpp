@@ -8,9 +8,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "net/wsocket.h"
 #include "net_test_util.h"
+#include "tls_test_server.h"
 
 using namespace nettest;
 
@@ -109,6 +111,45 @@ TEST_F(RealSocksServerTest, Version5ByName) {
 
 TEST_F(RealSocksServerTest, Version4ByAddress) {
   RoundTrip("4", "127.0.0.1");
+}
+
+// The tunnel first, then the handshake inside it with the name the user gave.
+TEST_F(RealSocksServerTest, TlsInsideAVersion5Tunnel) {
+  TTestAuthority authority;
+  TTempFile trust(authority.CertPem());
+  TTestIdentity identity = authority.Issue({});
+  std::string fromClient;
+  std::thread peerThread([&] {
+    pollfd p{target, POLLIN, 0};
+    if (poll(&p, 1, 10000) != 1) return;
+    TTlsPeer peer(PlainAccept(target), identity, 0);
+    if (!peer.Accept()) return;
+    peer.Send("+OK encrypted through the server\r\n");
+    fromClient = peer.ReadLine();
+    peer.Close();
+  });
+  TWSocket sock;
+  std::string got;
+  int connected = -1;
+  sock.OnSessionConnected = [&](TCustomWSocket*, std::uint16_t e) { connected = e; };
+  sock.OnDataAvailable = [&](TCustomWSocket* s, std::uint16_t) { got += s->ReceiveText(); };
+  sock.SetSocksLevel("5");
+  sock.SetSocksServer("127.0.0.1");
+  sock.SetSocksPort(std::to_string(socksPort));
+  sock.SetAddr("127.0.0.1");
+  sock.SetPort(std::to_string(targetPort));
+  sock.SetTlsOnConnect(true);
+  sock.SetTlsHostName("localhost");
+  sock.SetTlsCAFile(trust.Path());
+  sock.Connect();
+  ASSERT_TRUE(PumpUntil([&] { return got.size() >= 34; }, 10000)) << got;
+  EXPECT_EQ(connected, 0);
+  EXPECT_TRUE(sock.TlsEstablished());
+  EXPECT_EQ(got, "+OK encrypted through the server\r\n");
+  sock.SendText("QUIT\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return sock.State() == wsClosed; }, 10000));
+  peerThread.join();
+  EXPECT_EQ(fromClient, "QUIT\r\n");
 }
 
 }  // namespace

@@ -103,6 +103,8 @@ void TCustomPop3Cli::Connect() {
   continuesPiece_ = false;
   lastResponseComplete_ = true;
   errorCode_ = 0;
+  tlsFailure_.clear();
+  startTlsStep_ = 0;
   SetState(pop3Resolving);
   ClearErrorMessage();
 
@@ -143,6 +145,12 @@ void TCustomPop3Cli::WSocketDnsLookupDone(std::uint16_t error) {
     socket_->SetProto("tcp");
     socket_->SetPort(port_);
     socket_->SetLocalAddr(localAddr_);
+    // The name the user gave, not the address it resolved to, is checked against the
+    // server's certificate.
+    socket_->SetTlsOnConnect(tlsMode_ == pop3TlsImplicit);
+    socket_->SetTlsHostName(host_);
+    socket_->SetTlsCAFile(tlsCAFile_);
+    socket_->OnTlsDone = [this](TCustomWSocket*, std::uint16_t err) { StartTlsDone(err); };
     socket_->OnSessionConnected = [this](TCustomWSocket*, std::uint16_t err) {
       WSocketSessionConnected(err);
     };
@@ -162,7 +170,8 @@ void TCustomPop3Cli::WSocketSessionConnected(std::uint16_t error) {
     SetState(pop3WaitingGreeting);
     return;
   }
-  lastResponse_ = ComposeSocketError(error);
+  tlsFailure_ = socket_->TlsFailure();
+  lastResponse_ = tlsFailure_.empty() ? ComposeSocketError(error) : "-ERR " + tlsFailure_;
   lastResponseComplete_ = true;
   statusCode_ = 500;
   connected_ = false;
@@ -194,7 +203,12 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
     if (receive_.Length() == 0 || !receive_.TakeLine(lastResponse_, complete)) break;
     continuesPiece_ = !previousComplete;
     lastResponseComplete_ = complete;
-    NotifyResponse(lastResponse_);
+    if (startTlsStep_ != 0) {
+      StartTlsReply();
+      return;
+    }
+    // With STLS the greeting is reported once the session is encrypted.
+    if (state_ != pop3WaitingGreeting || tlsMode_ != pop3TlsStartTls) NotifyResponse(lastResponse_);
 
     switch (state_) {
       case pop3WaitingGreeting:
@@ -208,6 +222,10 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
           return;
         }
         timestamp_ = ExtractApopTimestamp(lastResponse_);
+        if (tlsMode_ == pop3TlsStartTls) {
+          SendStartTls();
+          return;
+        }
         protocolState_ = pop3WaitingUser;
         SetState(pop3Greeted);
         NotifySessionConnected(error);

@@ -75,6 +75,16 @@ class TCustomPop3Cli {
   void SetUserName(const std::string& value) { userName_ = value; }
   const std::string& PassWord() const { return passWord_; }
   void SetPassWord(const std::string& value) { passWord_ = value; }
+  // Set before Connect. With STLS the Connect request ends once the session is encrypted;
+  // the greeting is reported through OnResponse only then (the mail program's view of the
+  // connect stays that of one request). Nothing is sent in clear after a refused STLS.
+  TPop3TlsMode TlsMode() const { return tlsMode_; }
+  void SetTlsMode(TPop3TlsMode value) { tlsMode_ = value; }
+  // A PEM file of authorities (or a server's own certificate) trusted besides the system's.
+  const std::string& TlsCAFile() const { return tlsCAFile_; }
+  void SetTlsCAFile(const std::string& value) { tlsCAFile_ = value; }
+  // Why the last connect failed for TLS ("TLS: ..."), "" when it did not.
+  const std::string& TlsFailure() const { return tlsFailure_; }
   const std::string& ErrorMessage() const { return errorMessage_; }
   // The last line received (every byte of it, zeros included), or a composed error text.
   const std::string& LastResponse() const { return lastResponse_; }
@@ -147,6 +157,11 @@ class TCustomPop3Cli {
   void WSocketDataAvailable(std::uint16_t error);
   void WSocketSessionClosed(std::uint16_t error);
   void FailConnectStart(const std::exception& e);
+
+  // STLS after a positive greeting (pop3_stls.cpp).
+  void SendStartTls();
+  void StartTlsReply();
+  void StartTlsDone(std::uint16_t error);
 
   // Request machinery.
   void StartCommand(TPop3Request request, const std::string& text, THandler okContinuation,
@@ -222,6 +237,12 @@ class TCustomPop3Cli {
   std::int32_t msgNum_ = 0;
   std::int32_t tag_ = 0;
   bool quitHalfDone_ = false;
+  TPop3TlsMode tlsMode_ = pop3TlsNone;
+  std::string tlsCAFile_;
+  std::string tlsFailure_;
+  // STLS progress within a Connect: 0 none, 1 its reply awaited, 2 the handshake running.
+  std::uint8_t startTlsStep_ = 0;
+  std::string greeting_;
   bool inHeader_ = false;
   TPop3HeaderValues header_;
 };

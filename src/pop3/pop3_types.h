@@ -73,6 +73,14 @@ constexpr TPop3Steps Pop3StepBit(TPop3Step step) {
   return TPop3Steps(1u << step);
 }
 
+// How the session to the server is protected: not at all, by STLS after the greeting, or
+// by TLS from the first byte on.
+enum TPop3TlsMode : std::uint8_t {
+  pop3TlsNone = 0,
+  pop3TlsStartTls = 1,
+  pop3TlsImplicit = 2,
+};
+
 // Raised when an operation cannot start.
 class Pop3Exception : public std::runtime_error {
  public:

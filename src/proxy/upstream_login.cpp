@@ -5,7 +5,7 @@
 #include "app/text_table.h"
 #include "platform/application.h"
 #include "proxy/main_form.h"
-#include "proxy/service_ports.h"
+#include "proxy/upstream_address.h"
 
 namespace {
 
@@ -18,6 +18,11 @@ std::string CommandArgument(const std::string& text) {
   std::size_t end = rest.find_first_of("\r\n");
   if (end != std::string::npos) rest.erase(end);
   return rest;
+}
+
+std::string SecurityLogLine(const TUpstreamTarget& target) {
+  return std::string("POP3 ; TLS: ") +
+         (target.Tls == pop3TlsStartTls ? "STLS" : "from the first byte") + ", port " + target.Port;
 }
 
 }  // namespace
@@ -50,9 +55,13 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
   UpstreamUser = name;
   Memo_LOG->Lines().Add("POP3 ; Username:" + name);
 
-  Pop3Cli1->SetHost(UpstreamHost);
+  // The server part may carry a port; the security setting decides on TLS.
+  TUpstreamTarget target = UpstreamTargetFromSettings(UpstreamHost);
+  Pop3Cli1->SetHost(target.Host);
   Pop3Cli1->SetUserName(UpstreamUser);
-  Pop3Cli1->SetPort(UpstreamServicePort());
+  Pop3Cli1->SetPort(target.Port);
+  Pop3Cli1->SetTlsMode(target.Tls);
+  Pop3Cli1->SetTlsCAFile(target.CAFile);
   Pop3Cli1->SetPassWord("");
   Pop3Cli1->SetMsgNum(0);
   Pop3Cli1->ClearErrorMessage();
@@ -60,8 +69,15 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
 
   LastReply.clear();
   RequestFinished = false;
-  Pop3Cli1->Connect();
-  AwaitReply();
+  if (target.Error.empty()) {
+    if (target.Tls != pop3TlsNone) Memo_LOG->Lines().Add(SecurityLogLine(target));
+    Pop3Cli1->Connect();
+    AwaitReply();
+  } else {
+    // A target that cannot be reached as asked is a failed connect; nothing goes out.
+    Memo_LOG->Lines().Add(target.Error);
+    LastReply = "-ERR " + target.Error;
+  }
   if (AbortRequested) {
     Socket->SendText("-ERR Request aborted by User\r\n");
     Button_RESETClick();
@@ -70,6 +86,8 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
   // The server's greeting never reaches the mail program: it had the proxy's own. A server
   // that closed before greeting leaves no reply line at all; that is a failed connect too.
   if ((!LastReply.empty() && LastReply[0] == '-') || !Pop3Cli1->Connected()) {
+    if (target.Error.empty() && !Pop3Cli1->TlsFailure().empty())
+      Memo_LOG->Lines().Add(Pop3Cli1->TlsFailure());
     AddResultGroup({320, 321});
     Memo_LOG->Lines().Add("Error in \"Connect to POP3\"");
     Application->ProcessMessages();

@@ -36,7 +36,7 @@ std::string UpstreamSecurityName(std::int32_t security) {
 
 TUpstreamTarget ResolveUpstreamTarget(const std::string& serverPart, std::int32_t security,
                                       const std::string& caFile,
-                                      const std::string& defaultPortOverride) {
+                                      const TUpstreamPortChoice& choosePort) {
   TUpstreamTarget target;
   target.CAFile = caFile;
   if (security < 0 || security > 2) {
@@ -46,26 +46,24 @@ TUpstreamTarget ResolveUpstreamTarget(const std::string& serverPart, std::int32_
   }
   std::size_t colon = serverPart.find(':');
   target.Host = serverPart.substr(0, colon);
+  std::string named;
   if (colon != std::string::npos) {
     std::string given = serverPart.substr(colon + 1);
-    target.Port = PortNumber(given);
-    if (target.Port.empty()) {
+    named = PortNumber(given);
+    if (named.empty()) {
       target.Error = "POP3 ; Invalid port \"" + given + "\" in \"" + serverPart +
                      "\": a port is a number from 1 to 65535";
       return target;
     }
-  } else if (!defaultPortOverride.empty()) {
-    target.Port = defaultPortOverride;
-  } else {
-    target.Port = security == 2 ? kImplicitTlsPort : "110";
   }
+  target.Port = choosePort(named, security == 2 ? kImplicitTlsPort : "110");
   if (target.Host.empty()) {
     target.Error = "POP3 ; No server name before the port in \"" + serverPart + "\"";
     return target;
   }
   if (security == 1)
     target.Tls = pop3TlsStartTls;
-  else if (security == 2 || target.Port == kImplicitTlsPort)
+  else if (security == 2 || named == kImplicitTlsPort || target.Port == kImplicitTlsPort)
     target.Tls = pop3TlsImplicit;
   return target;
 }
@@ -82,6 +80,5 @@ TUpstreamTarget UpstreamTargetFromSettings(const std::string& serverPart) {
     target.Error = "POP3 ; The setting UpstreamSecurity is not a number";
     return target;
   }
-  return ResolveUpstreamTarget(serverPart, security, caFile,
-                               PortFromEnvironment("BRINDLECAP_UPSTREAM_PORT", ""));
+  return ResolveUpstreamTarget(serverPart, security, caFile, UpstreamServicePort);
 }

@@ -4,6 +4,7 @@
 // BRINDLECAP_UPSTREAM_PORT, which moves the default port for tests.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "pop3/pop3_types.h"
@@ -17,12 +18,16 @@ struct TUpstreamTarget {
   std::string Error;
 };
 
+// Picks the port from the one named in the user name ("" when none) and the standard port
+// of the security asked for (UpstreamServicePort in the program).
+using TUpstreamPortChoice =
+    std::function<std::string(const std::string& namedPort, const std::string& standardPort)>;
+
 // UpstreamSecurity: 0 plain (port 995 nevertheless means TLS from the first byte), 1 STLS
-// required, 2 TLS from the first byte. Without a port in `serverPart` the port is
-// `defaultPortOverride` when not empty, else 995 for 2 and 110 otherwise.
+// required, 2 TLS from the first byte, whose standard port is 995 (110 for the others).
 TUpstreamTarget ResolveUpstreamTarget(const std::string& serverPart, std::int32_t security,
                                       const std::string& caFile,
-                                      const std::string& defaultPortOverride);
+                                      const TUpstreamPortChoice& choosePort);
 
 // The same with the settings as stored now and the environment.
 TUpstreamTarget UpstreamTargetFromSettings(const std::string& serverPart);

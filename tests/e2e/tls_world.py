@@ -116,7 +116,8 @@ def start_tls_dovecot(s, cert, key, mailboxes, users):
 
 
 def trust_env(s, ca_cert):
-    """The proxy's environment that makes `ca_cert` its only trusted authority."""
+    """The proxy's environment that makes `ca_cert` its only trusted authority. The port
+    variable is emptied, so that the port named in the user name counts."""
     empty = os.path.join(s.root, "no-certs")
     os.makedirs(empty, exist_ok=True)
-    return {"SSL_CERT_FILE": ca_cert, "SSL_CERT_DIR": empty}
+    return {"SSL_CERT_FILE": ca_cert, "SSL_CERT_DIR": empty, "BRINDLECAP_UPSTREAM_PORT": ""}

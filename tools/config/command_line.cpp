@@ -11,6 +11,7 @@
 #include "config/port_settings.h"
 #include "config/program_texts.h"
 #include "config/quarantine_command.h"
+#include "config/security_settings.h"
 #include "config/settings_edit.h"
 
 namespace {
@@ -214,6 +215,29 @@ int Quarantine(const TCall& call) {
   }
 }
 
+int Security(const TCall& call) {
+  call.Expect(0, 1);
+  if (call.args.size() == 2) {
+    const std::optional<TUpstreamSecurity> security = FindSecurity(call.args[1]);
+    if (!security) throw EUsage("'" + call.args[1] + "' is none of plain, stls, tls");
+    SetSecuritySetting(call.places.registryPath, *security);
+  }
+  call.out << DescribeSecurity(call.places.registryPath);
+  return kDone;
+}
+
+int CAFile(const TCall& call) {
+  call.Expect(0, 1);
+  if (call.args.size() == 2) {
+    if (call.args[1] == "none")
+      ClearCAFileSetting(call.places.registryPath);
+    else
+      SetCAFileSetting(call.places.registryPath, call.args[1]);
+  }
+  call.out << DescribeSecurity(call.places.registryPath);
+  return kDone;
+}
+
 int Help(const TCall& call) {
   call.out << ConfigUsage();
   return kDone;
@@ -237,6 +261,8 @@ constexpr TCommand kCommands[] = {
     {"replace-file", ReplaceFile},
     {"port", Port},
     {"autostart", Autostart},
+    {"security", Security},
+    {"cafile", CAFile},
     {"quarantine", Quarantine},
     {"--help", Help},
     {"-h", Help},
@@ -308,6 +334,13 @@ Copies of deleted mails (kept in $XDG_DATA_HOME/brindlecap/quarantine, else
   quarantine remove N       remove copy N
   Settings: Quarantine 0 = delete without a copy (missing or 1 = keep one); QuarantineDays =
   days a copy is kept, removed when the proxy starts (missing: 30; 0 = until removed here)
+
+The real server (USER pop.example.org:995/you names a port; README has the trust rules):
+  security [plain|stls|tls] how the session to the real server is protected (UpstreamSecurity):
+                            plain (0) plain text, except that port 995 always means TLS;
+                            stls (1) STLS required; tls (2) TLS from the first byte (port 995)
+  cafile [FILE|none]        a PEM file of authorities, or a server's own certificate, trusted
+                            besides the system's (UpstreamCAFile); none removes it
 
   --help                    this text
 

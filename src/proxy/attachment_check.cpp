@@ -37,7 +37,6 @@ std::vector<TStrictName> NamesToJudge(const TNachricht& entry, bool strict, bool
 void TFormVazireRevivo::CheckAttachments() {
   if (MessageStore.empty()) return;
   auto log = [this](const std::string& line) { Memo_LOG->Lines().Add(line); };
-  auto result = [this](const std::string& line) { Memo_Meldungen->Lines().Add(line); };
   log("Checking now if blocking of mails necessary.");
   const TBlockPolicy policy = ReadBlockPolicy();
   // Read once per run, like the policy, and only where a mail may be deleted.
@@ -53,8 +52,9 @@ void TFormVazireRevivo::CheckAttachments() {
 
   const auto& state = DownloadState(*this);
   std::size_t i = 0;
-  // A mail program that has gone needs no more checking (and no more deleting).
-  while (i < MessageStore.size() && !state.ClearRequested) {
+  // A mail program that has gone needs no more checking (and no more deleting), nor does a
+  // check the user has cancelled.
+  while (i < MessageStore.size() && !state.ClearRequested && !AbortRequested) {
     bool deleted = false;
     bool rewritten = false;
     bool removed = false;
@@ -99,35 +99,30 @@ void TFormVazireRevivo::CheckAttachments() {
           continue;
         }
         Pop3Cli1->SetMsgNum(entry.Number);
-        LastReply.clear();
-        RequestFinished = false;
-        Pop3Cli1->Dele();
-        AwaitReply();
+        // A Cancel leaves "-ERR Canceled by User" here: the mail is not deleted.
+        AskServer(&TCustomPop3Cli::Dele);
         const std::string position = std::to_string(i + 1);
         if (!LastReply.empty() && LastReply[0] == '+') {
           log("Mail " + position + " blocked.");
-          result(GetTextById(300));
-          result(GetTextById(301));
-          result(GetTextById(302) + " " + entry.FromHeader);
-          result(GetTextById(303) + " " + entry.SubjectHeader);
-          result(GetTextById(304));
-          for (const auto& each : entry.Attachments) result(each);
-          if (copy.Outcome == TCopyOutcome::coKept) result(GetTextById(305) + " " + copy.FileName);
-          result(DashLine());
-          ShowResults();
+          std::vector<std::string> lines = {
+              GetTextById(300), GetTextById(301), GetTextById(302) + " " + entry.FromHeader,
+              GetTextById(303) + " " + entry.SubjectHeader, GetTextById(304)};
+          lines.insert(lines.end(), entry.Attachments.begin(), entry.Attachments.end());
+          if (copy.Outcome == TCopyOutcome::coKept)
+            lines.push_back(GetTextById(305) + " " + copy.FileName);
+          AddResultLines(lines);
           RemoveMessage(MessageStore, static_cast<int>(i));
           removed = true;
         } else if (!LastReply.empty() && LastReply[0] == '-') {
           log("ERROR DURING blocking of Mail " + position + "!!!");
-          result(GetTextById(310));
-          result(GetTextById(311));
-          result(GetTextById(312) + " " + Pop3Cli1->LastResponse());
-          result(GetTextById(313) + " " + entry.FromHeader);
-          result(GetTextById(314) + " " + entry.SubjectHeader);
-          result(GetTextById(315));
-          for (const auto& each : entry.Attachments) result(each);
-          result(DashLine());
-          ShowResults();
+          std::vector<std::string> lines = {GetTextById(310),
+                                            GetTextById(311),
+                                            GetTextById(312) + " " + Pop3Cli1->LastResponse(),
+                                            GetTextById(313) + " " + entry.FromHeader,
+                                            GetTextById(314) + " " + entry.SubjectHeader,
+                                            GetTextById(315)};
+          lines.insert(lines.end(), entry.Attachments.begin(), entry.Attachments.end());
+          AddResultLines(lines);
           DropCopyOfUndeletedMail(*this, copy);
         }
       }
@@ -177,15 +172,11 @@ bool TFormVazireRevivo::WithholdUnrenamed(std::size_t Index, const TBlockPolicy&
   if (!left) return true;
   Memo_LOG->Lines().Add("Mail " + std::to_string(Index + 1) + " not served: the blocked name \"" +
                         *left + "\" could not be rewritten in its part header.");
-  auto result = [this](const std::string& line) { Memo_Meldungen->Lines().Add(line); };
-  result(GetTextById(390));
-  result(GetTextById(391));
-  result(GetTextById(392) + " " + entry.FromHeader);
-  result(GetTextById(393) + " " + entry.SubjectHeader);
-  result(GetTextById(394));
-  for (const auto& each : entry.Attachments) result(each);
-  result(DashLine());
-  ShowResults();
+  std::vector<std::string> lines = {GetTextById(390), GetTextById(391),
+                                    GetTextById(392) + " " + entry.FromHeader,
+                                    GetTextById(393) + " " + entry.SubjectHeader, GetTextById(394)};
+  lines.insert(lines.end(), entry.Attachments.begin(), entry.Attachments.end());
+  AddResultLines(lines);
   RemoveMessage(MessageStore, static_cast<int>(Index));
   return false;
 }

@@ -1,8 +1,11 @@
 #include "platform/application.h"
 #include "proxy/main_form.h"
 
-// The Cancel button. AbortRequested stays set until the Reset action or QUIT, so every later
-// command of the session that needs the server gets its abort reply at once.
+// The Cancel button. AbortRequested stays set until the Reset action or QUIT. Every later
+// command of the session that needs the server (USER, PASS, STAT, DELE, and LIST or RETR
+// while no checked mailbox is stored) gets "-ERR Request aborted by User" at once, without
+// anything sent upstream (AskServer); LIST and RETR are served from a mailbox checked before
+// the Cancel, and QUIT says goodbye as always.
 void TFormVazireRevivo::Button_AbbrechenClick() {
   Memo_LOG->Lines().Add("***USER ABORTED REQUEST!***");
   AbortRequested = true;

@@ -97,19 +97,12 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
   Pop3Cli1->OnMessageEnd = [this](TCustomPop3Cli*) { Pop3Cli1MessageEnd(); };
   MimeDecode1->OnPartHeaderLine = [this](TMimeDecode&) { MimeDecode1PartHeaderLine(); };
 
-  LastReply.clear();
-  RequestFinished = false;
-  Pop3Cli1->Stat();
-  AwaitReply();
-  if (AbortRequested) {
-    Socket->SendText("-ERR Request aborted by User\r\n");
+  if (!AskServer(&TCustomPop3Cli::Stat)) {
+    Socket->SendText(AbortedByUserReply);
     return TMailboxCheck::Answered;
   }
   if (!Positive(LastReply)) {
-    Memo_Meldungen->Lines().Add(GetTextById(350));
-    Memo_Meldungen->Lines().Add(GetTextById(351));
-    Memo_Meldungen->Lines().Add(DashLine());
-    ShowResults();
+    AddResultGroup({350, 351});
     log("STAT failed!");
     Socket->SendText(AsNegativeReply(LastReply) + "\r\n");
     WaitUntilSent(Socket);
@@ -148,10 +141,7 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
                          : "-ERR Error during download!\r\n");
     WaitUntilSent(Socket);
     log("Download failed - mails not served.");
-    Memo_Meldungen->Lines().Add(GetTextById(350));
-    Memo_Meldungen->Lines().Add(GetTextById(351));
-    Memo_Meldungen->Lines().Add(DashLine());
-    ShowResults();
+    AddResultGroup({350, 351});
     return TMailboxCheck::Answered;
   }
 
@@ -166,6 +156,12 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     DropMessageStore(*this);
     return TMailboxCheck::Answered;
   }
+  if (AbortRequested) {
+    // A check the user stopped serves nothing: a blocked mail may not have been dealt with.
+    DropMessageStore(*this);
+    Socket->SendText("-ERR Abort requested by User\r\n");
+    return TMailboxCheck::Answered;
+  }
   Image_ATTACHMENTS->Show();
   MailboxChecked = true;
   return TMailboxCheck::Checked;
@@ -174,9 +170,11 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
 namespace {
 
 // The first LIST, RETR or DELE of a logged-in connection that sent no STAT checks the
-// mailbox first; false when that check already answered the command.
+// mailbox first; false when that check already answered the command. After a Cancel that
+// check needs the server too, and so it answers with the abort reply.
 bool EnsureMailboxChecked(TFormVazireRevivo& form, TWSocket* socket) {
-  if (form.MailboxChecked || form.Pop3Cli1->ProtocolState() != pop3Transaction) return true;
+  if (form.MailboxChecked) return true;
+  if (!form.AbortRequested && form.Pop3Cli1->ProtocolState() != pop3Transaction) return true;
   return form.CheckMailbox(socket) == TFormVazireRevivo::TMailboxCheck::Checked;
 }
 
@@ -279,22 +277,15 @@ void TFormVazireRevivo::HandleDele(TWSocket* Socket, const std::string& Text) {
   const int number = ParseNumberArgument(Text);
   if (RefuseWrongNumber(*this, Socket, number)) return;
   Pop3Cli1->SetMsgNum(MessageStore[static_cast<std::size_t>(number - 1)].Number);
-  LastReply.clear();
-  RequestFinished = false;
-  Pop3Cli1->Dele();
-  AwaitReply();
-  if (AbortRequested) {
-    Socket->SendText("-ERR Request aborted by User\r\n");
+  if (!AskServer(&TCustomPop3Cli::Dele)) {
+    Socket->SendText(AbortedByUserReply);
     return;
   }
   const bool accepted = Positive(LastReply);
   Socket->SendText((accepted ? LastReply : AsNegativeReply(LastReply)) + "\r\n");
   WaitUntilSent(Socket);
   if (!accepted) {
-    Memo_Meldungen->Lines().Add(GetTextById(360));
-    Memo_Meldungen->Lines().Add(GetTextById(361));
-    Memo_Meldungen->Lines().Add(DashLine());
-    ShowResults();
+    AddResultGroup({360, 361});
     Memo_LOG->Lines().Add("DELE failed!");
   }
 }

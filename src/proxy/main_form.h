@@ -122,6 +122,13 @@ class TFormVazireRevivo : public TForm {
   void HandleUser(TWSocket* Socket, const std::string& Text);
   void HandlePass(TWSocket* Socket, const std::string& Text);
   void HandleQuit(TWSocket* Socket, const std::string& Text);
+  // Asks the server: starts one request of the client (Connect, User, Pass, Stat, List, Dele)
+  // and waits for its outcome, which LastReply then holds. False when the user has cancelled,
+  // during the request or before it (then nothing is sent); the caller answers with its abort
+  // reply.
+  bool AskServer(void (TCustomPop3Cli::*Request)());
+  // The reply to a command that needs the server after the user pressed Cancel.
+  static constexpr char AbortedByUserReply[] = "-ERR Request aborted by User\r\n";
   // Waits for the outcome of the request just started; LastReply then holds it.
   void AwaitReply();
   // Waits until the client has no request in progress (bounded, see QuitCloseLimitMs).
@@ -135,6 +142,8 @@ class TFormVazireRevivo : public TForm {
 
   // Adds a group of result lines (texts by id) followed by the line of dashes, and shows it.
   void AddResultGroup(std::initializer_list<int> TextIds);
+  // The same for lines already composed (texts with the mail's sender, subject, names).
+  void AddResultLines(const std::vector<std::string>& Lines);
   // --- end of local service and upstream session ---
 
   // Window events.

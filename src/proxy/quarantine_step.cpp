@@ -28,16 +28,14 @@ TCopyBeforeDelete CopyBeforeDelete(TFormVazireRevivo& form, const TNachricht& en
     copy.Outcome = TCopyOutcome::coFailed;
     form.Memo_LOG->Lines().Add(
         std::string("Quarantine copy not written, mail left on the server: ") + e.what());
-    auto result = [&form](const std::string& line) { form.Memo_Meldungen->Lines().Add(line); };
-    result(GetTextById(370));
-    result(GetTextById(371));
-    result(GetTextById(372) + " " + e.what());
-    result(GetTextById(373) + " " + entry.FromHeader);
-    result(GetTextById(374) + " " + entry.SubjectHeader);
-    result(GetTextById(375));
-    for (const auto& name : entry.Attachments) result(name);
-    result(DashLine());
-    form.ShowResults();
+    std::vector<std::string> lines = {GetTextById(370),
+                                      GetTextById(371),
+                                      GetTextById(372) + " " + e.what(),
+                                      GetTextById(373) + " " + entry.FromHeader,
+                                      GetTextById(374) + " " + entry.SubjectHeader,
+                                      GetTextById(375)};
+    lines.insert(lines.end(), entry.Attachments.begin(), entry.Attachments.end());
+    form.AddResultLines(lines);
   }
   return copy;
 }

@@ -86,7 +86,13 @@ TFormVazireRevivo::~TFormVazireRevivo() {
 }
 
 void TFormVazireRevivo::AddResultGroup(std::initializer_list<int> TextIds) {
-  for (int id : TextIds) Memo_Meldungen->Lines().Add(GetTextById(id));
+  std::vector<std::string> lines;
+  for (int id : TextIds) lines.push_back(GetTextById(id));
+  AddResultLines(lines);
+}
+
+void TFormVazireRevivo::AddResultLines(const std::vector<std::string>& Lines) {
+  for (const std::string& line : Lines) Memo_Meldungen->Lines().Add(line);
   Memo_Meldungen->Lines().Add(std::string(100, '-'));
   ShowResults();
 }

@@ -29,13 +29,7 @@ void TFormVazireRevivo::PrepareStore() {
   ListingPending = true;
   state.ListingComplete = false;
   Pop3Cli1->SetMsgNum(0);
-  // A completion still queued from the STAT must not be taken for the listing's.
-  Application->ProcessMessages();
-  LastReply.clear();
-  RequestFinished = false;
-  Pop3Cli1->List();
-  AwaitReply();
-  if (AbortRequested) {
+  if (!AskServer(&TCustomPop3Cli::List)) {
     MessageStore.clear();
     state.Failure = TCheckFailure::cfAborted;
     return;

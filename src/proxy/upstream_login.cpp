@@ -67,19 +67,18 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
   Pop3Cli1->ClearErrorMessage();
   Memo_LOG->Lines().Add("Connecting to POP3-Host now.");
 
-  LastReply.clear();
-  RequestFinished = false;
+  bool answered = true;
   if (target.Error.empty()) {
     if (target.Tls != pop3TlsNone) Memo_LOG->Lines().Add(SecurityLogLine(target));
-    Pop3Cli1->Connect();
-    AwaitReply();
+    answered = AskServer(&TCustomPop3Cli::Connect);
   } else {
     // A target that cannot be reached as asked is a failed connect; nothing goes out.
     Memo_LOG->Lines().Add(target.Error);
     LastReply = "-ERR " + target.Error;
+    answered = !AbortRequested;
   }
-  if (AbortRequested) {
-    Socket->SendText("-ERR Request aborted by User\r\n");
+  if (!answered) {
+    Socket->SendText(AbortedByUserReply);
     Button_RESETClick();
     return;
   }
@@ -96,13 +95,9 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
     return;
   }
 
-  LastReply.clear();
-  RequestFinished = false;
-  Pop3Cli1->User();
-  AwaitReply();
-  if (AbortRequested) {
+  if (!AskServer(&TCustomPop3Cli::User)) {
     // The upstream session stays; the mail program decides what comes next.
-    Socket->SendText("-ERR Request aborted by User\r\n");
+    Socket->SendText(AbortedByUserReply);
     return;
   }
   Socket->SendText(LastReply + "\r\n");
@@ -117,19 +112,8 @@ void TFormVazireRevivo::HandlePass(TWSocket* Socket, const std::string& Text) {
   Memo_LOG->Lines().Add("POP3 ; Password:" + std::string(password.size(), '*'));
   Pop3Cli1->SetPassWord(password);
   UpstreamPassword = password;
-  // After Cancel every command that needs the server gets the abort reply at once, also when
-  // the cancelled session is already gone and the client could not even send PASS.
-  if (AbortRequested) {
-    Socket->SendText("-ERR Request aborted by User\r\n");
-    return;
-  }
-
-  LastReply.clear();
-  RequestFinished = false;
-  Pop3Cli1->Pass();
-  AwaitReply();
-  if (AbortRequested) {
-    Socket->SendText("-ERR Request aborted by User\r\n");
+  if (!AskServer(&TCustomPop3Cli::Pass)) {
+    Socket->SendText(AbortedByUserReply);
     return;
   }
   Socket->SendText(LastReply + "\r\n");

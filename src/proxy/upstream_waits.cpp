@@ -5,6 +5,22 @@
 #include "platform/message_loop.h"
 #include "proxy/main_form.h"
 
+// After a Cancel nothing more goes upstream in this session: every command that needs the
+// server gets its abort reply at once (the client's session is gone by then anyway).
+bool TFormVazireRevivo::AskServer(void (TCustomPop3Cli::*Request)()) {
+  // A completion still queued from the previous request must not be taken for this one's.
+  Application->ProcessMessages();
+  LastReply.clear();
+  RequestFinished = false;
+  if (AbortRequested) {
+    LastReply = "-ERR Canceled by User";
+    return false;
+  }
+  (Pop3Cli1.get()->*Request)();
+  AwaitReply();
+  return !AbortRequested;
+}
+
 // LastReply and RequestFinished are cleared before the request starts, never here: a server
 // that has already gone ends the request while it is being started, and that end must not be
 // forgotten (the wait would then last until the time-out, and the mail program would give up

@@ -695,4 +695,52 @@ TEST_F(MailboxSession, MailsAreFetchedInTheOrderTheServerListsThem) {
   EXPECT_TRUE(server_->Succeeded()) << server_->Failure() << server_->Transcript();
 }
 
+// After Cancel nothing more goes upstream: every command that needs the server gets the
+// abort reply at once, and a mailbox checked before the Cancel is still served.
+TEST_F(MailboxSession, AfterCancelCommandsThatNeedTheServerGetTheAbortReply) {
+  const std::string aborted = "-ERR Request aborted by User";
+  for (const bool checkedBefore : {true, false}) {
+    TMailbox box;
+    box.mails = {PlainMail("one")};
+    Upstream(box);
+    auto client = LoggedIn(box);
+    if (checkedBefore)
+      client->SendLine("STAT").Expect("+OK 1 " + std::to_string(box.mails[0].size()));
+    client->Gate(1);
+    if (checkedBefore) {
+      client->SendLine("LIST")
+          .Expect("+OK Listing follows")
+          .Expect("1 " + std::to_string(box.mails[0].size()))
+          .Expect(".")
+          .SendLine("RETR 1")
+          .ExpectBytes(RetrReply(box.mails[0]));
+    } else {
+      client->SendLine("LIST").Expect(aborted).SendLine("RETR 1").Expect(aborted);
+    }
+    client->SendLine("DELE 1")
+        .Expect(aborted)
+        .SendLine("STAT")
+        .Expect(aborted)
+        .SendLine("PASS secret")
+        .Expect(aborted)
+        .SendLine("QUIT")
+        .Expect("+OK Vevazurod quits");
+    client->Start();
+    ASSERT_TRUE(PumpUntil([&] { return client->AtGate(1) || client->Done(); }, 30000));
+    form_->Button_AbbrechenClick();
+    client->Release(1);
+    ASSERT_TRUE(PumpUntil([&] { return client->Done(); }, 30000)) << client->Transcript();
+    EXPECT_TRUE(client->Succeeded()) << client->Failure() << "\n" << client->Transcript() << Log();
+    FinishUpstream();
+    // The server heard nothing after the Cancel and deleted nothing.
+    const std::vector<std::string> before =
+        checkedBefore
+            ? std::vector<std::string>{"USER user", "PASS secret", "STAT", "LIST", "RETR 1"}
+            : std::vector<std::string>{"USER user", "PASS secret"};
+    EXPECT_EQ(box.commands, before);
+    EXPECT_TRUE(box.expunged.empty());
+    form_.reset();
+  }
+}
+
 }  // namespace

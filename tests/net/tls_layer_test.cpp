@@ -3,6 +3,7 @@
 // the delivery rules for decrypted data.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 #include "event_log.h"
@@ -314,9 +315,13 @@ TEST_F(TlsLayerTest, ALargeSendToASlowReaderArrivesWholeWithOneWriteNotification
   const std::string payload = Pattern(8 * 1024 * 1024);
   TTlsTestServer server(authority.Issue({}));
   std::string got;
+  std::atomic<bool> sendIssued{false};
   server.Serve([&](TTlsPeer& peer) {
     if (!peer.Accept()) return;
-    usleep(300 * 1000);  // the client's queue fills meanwhile
+    // The reader starts only once the whole payload was handed to the socket, so the queue
+    // is still full then however slowly the client encrypts (sanitizer builds, a busy machine).
+    for (int i = 0; i < 3000 && !sendIssued.load(); ++i) usleep(10 * 1000);
+    usleep(100 * 1000);
     got = peer.Read(payload.size());
     peer.Close();
   });
@@ -329,6 +334,7 @@ TEST_F(TlsLayerTest, ALargeSendToASlowReaderArrivesWholeWithOneWriteNotification
   sent = 0;
   sock.Send(payload.data(), static_cast<std::int32_t>(payload.size()));
   EXPECT_FALSE(sock.SendComplete());
+  sendIssued = true;
   ASSERT_TRUE(PumpUntil([&] { return sock.SendComplete() && sent > 0; }, 30000));
   server.Join();
   EXPECT_EQ(sent, 1);

@@ -36,10 +36,13 @@ using ascii::Trim;
 using ascii::TrimLeft;
 using ascii::TrimRight;
 
+// Blanks and backslashes around a path, in any mix, are no part of it. Stripping them together
+// keeps a normalised path unchanged when it is normalised again, as it is when the written
+// file is read back: "[HKEY_A \\ \\]" would otherwise leave "HKEY_A " here and "HKEY_A" there.
 std::string_view NormalizeKeyPath(std::string_view path) {
-  path = Trim(path);
-  while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
-  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  auto outer = [](char c) { return ascii::IsTrimmed(c, ascii::TTrimSet::tsBlanks) || c == '\\'; };
+  while (!path.empty() && outer(path.front())) path.remove_prefix(1);
+  while (!path.empty() && outer(path.back())) path.remove_suffix(1);
   return path;
 }
 

@@ -194,6 +194,17 @@ TEST(RegistryText, WrittenStoreReadsBackUnchanged) {
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
 }
 
+TEST(RegistryText, BlanksAndBackslashesAroundAKeyPathInAnyMixAreDropped) {
+  // A hand-edited file: before, the path kept a trailing blank that the written file lost, so
+  // the configuration program refused to write such settings back.
+  for (const char* line : {"[HKEY_A \\ \\]", "[ \\ HKEY_A\\\t]", "[\\\\HKEY_A \\]"}) {
+    TRegStore store = ParseRegistryStore(std::string("REGEDIT4\n") + line + "\n\"x\"=dword:1\n");
+    ASSERT_EQ(store.keys.size(), 1u) << line;
+    EXPECT_EQ(store.keys[0].path, "HKEY_A") << line;
+    EXPECT_EQ(ParseRegistryStore(FormatRegistryStore(store)), store) << line;
+  }
+}
+
 TEST(RegistryText, MalformedTextsAreRefusedWithTheirLine) {
   struct Case {
     const char* text;

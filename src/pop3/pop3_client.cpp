@@ -101,6 +101,7 @@ void TCustomPop3Cli::Connect() {
   lastRequestError_ = 0;
   receive_.Clear();
   continuesPiece_ = false;
+  statusRest_ = false;
   lastResponseComplete_ = true;
   errorCode_ = 0;
   tlsFailure_.clear();
@@ -209,10 +210,16 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
     }
     // With STLS the greeting is reported once the session is encrypted.
     if (state_ != pop3WaitingGreeting || tlsMode_ != pop3TlsStartTls) NotifyResponse(lastResponse_);
+    if (continuesPiece_ && statusRest_) {
+      statusRest_ = !complete;
+      Display("< " + lastResponse_);
+      continue;
+    }
 
     switch (state_) {
       case pop3WaitingGreeting:
         Display("< " + lastResponse_);
+        statusRest_ = !complete;
         statusCode_ = JudgeStatusLine(lastResponse_);
         if (statusCode_ != 0) {
           SetErrorMessageIfEmpty(lastResponse_);
@@ -280,6 +287,7 @@ void TCustomPop3Cli::SendCommand(const std::string& text) {
 
 void TCustomPop3Cli::StatusLineHandler() {
   Display("< " + lastResponse_);
+  statusRest_ = !lastResponseComplete_;
   statusCode_ = JudgeStatusLine(lastResponse_);
   if (statusCode_ == 0) {
     errorCode_ = 0;

@@ -229,6 +229,9 @@ class TCustomPop3Cli {
   // The line being handled continues a forced piece: it is not the start of a line, so it is
   // neither the "." terminator nor dot-stuffed nor a header line.
   bool continuesPiece_ = false;
+  // A status line longer than a piece was judged by its first piece; its further pieces are
+  // no reply lines of their own (neither data of the reply nor the status of the next one).
+  bool statusRest_ = false;
   std::string msgUidl_;
   std::string timestamp_;
   std::int32_t msgCount_ = 0;

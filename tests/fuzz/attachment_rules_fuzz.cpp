@@ -3,14 +3,15 @@
 // blocked extensions, and a mail with a blocked name has the name renamed in its lines and the
 // notice put in, through the same line splitting the stored mail goes through.
 //
-// Invariants: a mail in which no blocked name is found comes out byte for byte as it came; a
-// rename changes no line but one that carried a blocked name (and that line only by cutting it
-// after the name and marking it), and adds nothing but the notice blocks, so every other byte
-// of the mail stays as it was.
+// Invariants: a mail in which no blocked name is found comes out byte for byte as it came, and
+// so does one whose rename changed no line; a rename changes no line but one that carried a blocked
+// name (and that line only by cutting it after the name and marking it), and adds nothing but the
+// notice blocks, so every other byte of the mail stays as it was.
 //
 // Input: one byte of settings (groups, whether the notices exist), the user's own list up to
 // the first line feed, then the mail as stored.
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,27 +22,24 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "inspection/attachment_name.h"
 #include "inspection/attachment_rename.h"
 #include "inspection/file_extension.h"
+#include "inspection/mail_attachments.h"
 #include "inspection/mail_lines.h"
-#include "mime/mime_decode.h"
-#include "platform/streams.h"
 
 namespace {
 
 const std::vector<std::string> kTextNotice = {"*** An attachment of this mail was renamed ***", ""};
 const std::vector<std::string> kHtmlNotice = {"<p>An attachment of this mail was renamed</p>"};
 
-std::vector<std::string> NamesFound(std::string_view mail) {
-  std::vector<std::string> names;
-  TMimeDecode decoder;
-  decoder.OnPartHeaderLine = [&](TMimeDecode& d) {
-    if (auto name = AttachmentNameFromPartHeaderLine(d.LineText())) names.push_back(*name);
-  };
-  TMemoryStream stream(mail);
-  decoder.DecodeFromStream(stream);
-  return names;
+bool EndsWithFilenameKey(std::string_view text) {
+  if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+  if (text.size() < 9) return false;
+  std::string_view key = text.substr(text.size() - 9);
+  static constexpr std::string_view kKey = "filename=";
+  for (std::size_t i = 0; i < 9; ++i)
+    if (std::tolower(static_cast<unsigned char>(key[i])) != kKey[i]) return false;
+  return true;
 }
 
 // Every text a line can become when each blocked name in turn either renames it (when found)
@@ -51,6 +49,12 @@ std::set<std::string> RenamedForms(const std::string& line, const std::vector<st
   for (const std::string& name : names) {
     std::set<std::string> next = forms;
     for (const std::string& form : forms) {
+      if (name.empty()) {
+        // An empty name stands right after a "filename=" with an empty value.
+        for (std::size_t p = 9; p <= form.size(); ++p)
+          if (EndsWithFilenameKey(form.substr(0, p))) next.insert(form.substr(0, p) + "BLOCKED\"");
+        continue;
+      }
       std::size_t p = form.find(name);
       if (p != std::string::npos) next.insert(form.substr(0, p) + name + "BLOCKED\"");
     }
@@ -108,19 +112,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> extensions = BuildBlockedExtensions(settings);
 
   std::vector<std::string> blocked;
-  for (const std::string& name : NamesFound(mail))
+  for (const std::string& name : AttachmentNamesOf(mail))
     if (IsBlockedAttachment(name, extensions)) blocked.push_back(name);
 
   // What the check does to the stored mail.
   TMailLines lines = SplitMailLines(mail);
   const std::vector<std::string> original = lines.Lines;
   if (!blocked.empty()) {
-    for (const std::string& name : blocked) RenameAttachmentLines(lines.Lines, name);
+    int renamed = 0;
+    for (const std::string& name : blocked) renamed += RenameAttachmentLines(lines.Lines, name);
+    // The notice goes only into a mail that changed; one that cannot be read leaves the mail
+    // as the rename left it.
     std::vector<std::string> noticed = lines.Lines;
     const auto textNotice = (flags & 8) ? std::nullopt : std::optional(kTextNotice);
     const auto htmlNotice = (flags & 16) ? std::nullopt : std::optional(kHtmlNotice);
-    // A notice that cannot be read leaves the mail as the rename left it.
-    if (InsertNoticeLines(noticed, textNotice, htmlNotice)) lines.Lines = std::move(noticed);
+    if (renamed > 0 && InsertNoticeLines(noticed, textNotice, htmlNotice))
+      lines.Lines = std::move(noticed);
   }
   const std::string out = JoinMailLines(lines);
 
@@ -128,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(out == mail, "a mail without a blocked name changed");
     return 0;
   }
+  if (lines.Lines == original) FUZZ_CHECK(out == mail, "a mail that the rename left alone changed");
   const TMailLines reread = SplitMailLines(out);
   FUZZ_CHECK(reread.Lines == lines.Lines, "a rewritten mail does not read back as its lines");
   FUZZ_CHECK(OnlyRenamedAndNoticed(original, lines.Lines, blocked),

@@ -17,6 +17,8 @@ struct TNachricht {
   std::string SubjectHeader;
   // The size the server's LIST gave.
   std::int32_t Size = 0;
+  // The server's unique id of the mail (UIDL); empty when the server gave none.
+  std::string UniqueId;
   // The raw mail: every data line of the RETR reply, unstuffed, each ended by CR LF.
   TMemoryStream Content;
   // Attachment file names in the order their part headers came; duplicates possible.
@@ -49,3 +51,7 @@ std::int64_t TotalSize(const TNachrichten& store);
 // since a renamed mail is no longer the size the server gave.
 std::int64_t ServedSize(const TNachricht& entry);
 std::int64_t ServedTotalSize(const TNachrichten& store);
+
+// The server numbers from 1 to `mailboxCount` that no entry holds any more: the mails the
+// attachment policy deleted on the server and took out of the store, in increasing order.
+std::vector<std::int32_t> NumbersTakenOut(const TNachrichten& store, std::int32_t mailboxCount);

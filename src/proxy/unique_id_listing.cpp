@@ -1,0 +1,77 @@
+// The server's unique-id listing, asked for by the mailbox check after LIST and before the
+// downloads, so that UIDL can be answered from the store: each entry keeps its mail's id, and
+// the ids leave the store with the mails the policy deletes. A server without UIDL changes
+// nothing about the check; the mail program's UIDL then hears the server's refusal.
+
+#include "inspection/message_store.h"
+#include "inspection/unique_ids.h"
+#include "platform/application.h"
+#include "pop3/sync_pop3_client.h"
+#include "proxy/download_state.h"
+
+void TFormVazireRevivo::FetchUniqueIds() {
+  auto& state = DownloadState(*this);
+  UniqueIdRefusal.clear();
+  if (MessageStore.empty()) return;
+  Pop3Cli1->OnUidlBegin = [this](TCustomPop3Cli*) { uniqueIdsBegun_ = true; };
+  Pop3Cli1->OnUidlLine = [this](TCustomPop3Cli*) { Pop3Cli1UidlLine(); };
+  Pop3Cli1->OnUidlEnd = [this](TCustomPop3Cli*) { uniqueIdsComplete_ = true; };
+  uniqueIdsBegun_ = uniqueIdsComplete_ = false;
+  Pop3Cli1->SetMsgNum(0);
+  // The listing's completion may still be queued; it must not be taken for this request's.
+  Application->ProcessMessages();
+  LastReply.clear();
+  RequestFinished = false;
+  Pop3Cli1->Uidl();
+  AwaitReply();
+  if (AbortRequested) {
+    state.Failure = TCheckFailure::cfAborted;
+    return;
+  }
+  if (TimedOut) {
+    state.Failure = TCheckFailure::cfTimedOut;
+    return;
+  }
+  // A refusal is a single line; a listing may have come whole with its status line, so that
+  // LastReply already holds a later line of it.
+  const std::string statusLine = LastReply;
+  switch (AwaitLines(
+      *this, [this] { return RequestFinished; }, 5, TFirstLook::flBeforePause)) {
+    case TLineWaitEnd::lwAborted:
+      state.Failure = TCheckFailure::cfAborted;
+      return;
+    case TLineWaitEnd::lwTimedOut:
+      state.Failure = TCheckFailure::cfTimedOut;
+      return;
+    case TLineWaitEnd::lwDone:
+      break;
+  }
+  if (!uniqueIdsBegun_) {
+    UniqueIdRefusal = statusLine.rfind("-ERR", 0) == 0 ? statusLine : "-ERR " + statusLine;
+    Memo_LOG->Lines().Add("Server refused UIDL: " + statusLine);
+    return;
+  }
+  if (!uniqueIdsComplete_) {
+    // The session broke off in the middle of the listing: no mail could be downloaded now.
+    state.Failure = TCheckFailure::cfBroken;
+    return;
+  }
+  for (std::size_t i = 0; i < MessageStore.size(); ++i) {
+    if (!MessageStore[i].UniqueId.empty()) continue;
+    // Passing on a listing with a gap would make a mail program take the wrong mail for one
+    // it has seen; it hears a refusal instead.
+    UniqueIdRefusal = "-ERR The server gave no unique id for message " + std::to_string(i + 1);
+    Memo_LOG->Lines().Add(UniqueIdRefusal);
+    for (TNachricht& entry : MessageStore) entry.UniqueId.clear();
+    return;
+  }
+  Memo_LOG->Lines().Add("Unique ids of " + std::to_string(MessageStore.size()) + " mails taken.");
+}
+
+void TFormVazireRevivo::Pop3Cli1UidlLine() {
+  DownloadState(*this).LastLineTick = GetTickCount();
+  const auto line = ParseUidlLine(Pop3Cli1->LastResponse());
+  // Before any mail is taken out, entry i holds the server's message i+1.
+  if (!line || static_cast<std::size_t>(line->Number) > MessageStore.size()) return;
+  MessageStore[static_cast<std::size_t>(line->Number) - 1].UniqueId = line->Id;
+}

@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
   (void)argv;
   headless = true;
 #endif
+  // Without a window there is no Reset button to press after a mail program dropped the line.
+  form->ListenAfterDropAlways = headless;
   std::unique_ptr<THeadlessMirror> mirror;
   if (headless) {
     mirror = std::make_unique<THeadlessMirror>(*form, form->Memo_LOG, form->Memo_Meldungen);

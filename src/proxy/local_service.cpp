@@ -37,6 +37,7 @@ void TFormVazireRevivo::WSocketServer1SessionAvailable(TCustomWSocket*, std::uin
   WSocket1->Dup(handle);
   if (WSocket1->State() != wsConnected) return;
   commandLines_.Clear();
+  sessionOpen_ = true;
   WSocket1->SendText("+OK Welcome to vevazurod\r\n");
   TrayMenu_AnzeigenClick();
   Button_RESET->SetEnabled(false);
@@ -101,10 +102,19 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
   };
   // Every command the service knows; a command is recognised by its first four characters.
   static const TCommand commands[] = {
-      {"USER", 400, &TFormVazireRevivo::HandleUser}, {"PASS", 401, &TFormVazireRevivo::HandlePass},
-      {"LIST", 402, &TFormVazireRevivo::HandleList}, {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
-      {"STAT", 403, &TFormVazireRevivo::HandleStat}, {"RETR", 404, &TFormVazireRevivo::HandleRetr},
+      {"USER", 400, &TFormVazireRevivo::HandleUser},
+      {"PASS", 401, &TFormVazireRevivo::HandlePass},
+      {"LIST", 402, &TFormVazireRevivo::HandleList},
+      {"QUIT", 0, &TFormVazireRevivo::HandleQuit},
+      {"STAT", 403, &TFormVazireRevivo::HandleStat},
+      {"RETR", 404, &TFormVazireRevivo::HandleRetr},
       {"DELE", 405, &TFormVazireRevivo::HandleDele},
+      // Beyond the designed set; the status line stays as it is for these.
+      {"CAPA", 0, &TFormVazireRevivo::HandleCapa},
+      {"UIDL", 0, &TFormVazireRevivo::HandleUidl},
+      {"TOP ", 0, &TFormVazireRevivo::HandleTop},
+      {"NOOP", 0, &TFormVazireRevivo::HandleNoop},
+      {"RSET", 0, &TFormVazireRevivo::HandleRset},
   };
   std::string_view keyword = std::string_view(Text).substr(0, 4);
   const TCommand* command = nullptr;
@@ -145,6 +155,7 @@ void TFormVazireRevivo::WSocket1SessionClosed(TCustomWSocket*, std::uint16_t) {
   if (Memo_Meldungen->Lines().Empty()) HideToTray();
   Button_RESET->SetEnabled(true);
   Button_Abbrechen->SetEnabled(false);
+  NoteSessionClosed();
 }
 
 void TFormVazireRevivo::WSocketServer1Error(TCustomWSocket*) {

@@ -9,69 +9,12 @@
 #include "net/wsocket.h"
 #include "pop3/sync_pop3_client.h"
 #include "proxy/download_state.h"
+#include "proxy/mailbox_guards.h"
 
 namespace {
-
-// A stored mail goes out in pieces of this size, byte-stuffed on the way.
-constexpr std::size_t kSendPiece = 64 * 1024;
 
 std::string Decimal(std::int64_t value) {
   return std::to_string(value);
-}
-
-bool Positive(const std::string& reply) {
-  return !reply.empty() && reply[0] == '+';
-}
-bool Negative(const std::string& reply) {
-  return !reply.empty() && reply[0] == '-';
-}
-
-// A reply that is neither positive nor negative still answers the mail program, negatively.
-std::string AsNegativeReply(const std::string& reply) {
-  if (Negative(reply)) return reply;
-  return reply.empty() ? "-ERR No reply from the POP3 server" : "-ERR " + reply;
-}
-
-}  // namespace
-
-namespace {
-
-void DropMessageStore(TFormVazireRevivo& form) {
-  MessageStore.clear();
-  MessageListing.clear();
-  CurrentMessage = 0;
-  form.MailboxChecked = false;
-  if (form.Download) form.Download->CloseFile();
-}
-
-// Marks the store as being built or sent from. It is never emptied meanwhile: a request to
-// empty it waits until the store is free again.
-class TStoreInUse {
- public:
-  explicit TStoreInUse(TFormVazireRevivo& form) : form_(form), state_(DownloadState(form)) {
-    ++state_.StoreUsers;
-  }
-  ~TStoreInUse() {
-    if (--state_.StoreUsers == 0 && state_.ClearRequested) {
-      state_.ClearRequested = false;
-      DropMessageStore(form_);
-    }
-  }
-  TStoreInUse(const TStoreInUse&) = delete;
-  TStoreInUse& operator=(const TStoreInUse&) = delete;
-
- private:
-  TFormVazireRevivo& form_;
-  TFormVazireRevivo::TDownloadState& state_;
-};
-
-// A mailbox command that arrives while the store is being built or a mail is being sent (a
-// mail program that does not wait for its replies) is refused rather than run on a store
-// that is in use. Commands arriving once a reply is out are handled as usual.
-bool RefuseNestedCommand(TFormVazireRevivo& form, TWSocket* socket) {
-  if (DownloadState(form).StoreUsers == 0) return false;
-  socket->SendText("-ERR Another mailbox command is still running\r\n");
-  return true;
 }
 
 }  // namespace
@@ -101,7 +44,7 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     Socket->SendText(AbortedByUserReply);
     return TMailboxCheck::Answered;
   }
-  if (!Positive(LastReply)) {
+  if (!PositiveReply(LastReply)) {
     AddResultGroup({350, 351});
     log("STAT failed!");
     Socket->SendText(AsNegativeReply(LastReply) + "\r\n");
@@ -116,6 +59,7 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     PrepareStore();
     log("Mailarray contains " + Decimal(static_cast<std::int64_t>(MessageStore.size())) +
         " mails with " + Decimal(TotalSize(MessageStore)) + " Bytes.");
+    if (state.Failure == TCheckFailure::cfNone) FetchUniqueIds();
     if (state.Failure == TCheckFailure::cfNone) DownloadAndDecodeAll();
   } catch (...) {
     DropMessageStore(*this);
@@ -167,27 +111,6 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
   return TMailboxCheck::Checked;
 }
 
-namespace {
-
-// The first LIST, RETR or DELE of a logged-in connection that sent no STAT checks the
-// mailbox first; false when that check already answered the command. After a Cancel that
-// check needs the server too, and so it answers with the abort reply.
-bool EnsureMailboxChecked(TFormVazireRevivo& form, TWSocket* socket) {
-  if (form.MailboxChecked) return true;
-  if (!form.AbortRequested && form.Pop3Cli1->ProtocolState() != pop3Transaction) return true;
-  return form.CheckMailbox(socket) == TFormVazireRevivo::TMailboxCheck::Checked;
-}
-
-bool RefuseWrongNumber(TFormVazireRevivo& form, TWSocket* socket, int number) {
-  if (number >= 1 && number <= static_cast<int>(MessageStore.size())) return false;
-  socket->SendText("-ERR Messagenumber too high!\r\n");
-  form.WaitUntilSent(socket);
-  form.Memo_LOG->Lines().Add("Client requested a wrong Messagenumber!");
-  return true;
-}
-
-}  // namespace
-
 void TFormVazireRevivo::HandleStat(TWSocket* Socket, const std::string&) {
   if (RefuseNestedCommand(*this, Socket)) return;
   if (CheckMailbox(Socket) != TMailboxCheck::Checked) return;
@@ -213,9 +136,12 @@ void TFormVazireRevivo::HandleList(TWSocket* Socket, const std::string& Text) {
     return;
   }
   std::string reply;
-  if (MessageStore.empty()) {
+  if (MessageStore.empty() && !MailboxChecked) {
+    // No mailbox was checked (no login): there is nothing to list.
     reply = "-ERR No Messages!\r\n";
   } else {
+    // A checked mailbox without mail is an empty listing, not an error: a mail program that
+    // finds no new mail must not take its routine check for a failure.
     reply = "+OK Listing follows\r\n";
     for (std::size_t p = 0; p < MessageStore.size(); ++p) {
       const std::string line =
@@ -247,22 +173,7 @@ void TFormVazireRevivo::HandleRetr(TWSocket* Socket, const std::string& Text) {
     WaitUntilSent(Socket);
 
     entry.Content.SetPosition(0);
-    const std::string& content = entry.Content.DataString();
-    TByteStuffer stuffer;
-    std::int64_t sent = 0;
-    std::string piece;
-    for (std::size_t at = 0; at < content.size(); at += kSendPiece) {
-      piece.clear();
-      stuffer.Append(std::string_view(content).substr(at, kSendPiece), piece);
-      sent += Socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
-    }
-    // The terminating line must stand on a line of its own.
-    if (!content.empty() &&
-        content.compare(content.size() - std::min<std::size_t>(2, content.size()),
-                        std::string::npos, "\r\n") != 0) {
-      sent += Socket->SendText("\r\n");
-    }
-    WaitUntilSent(Socket);
+    const std::int64_t sent = SendStuffed(*this, Socket, entry.Content.DataString());
     Memo_LOG->Lines().Add(Decimal(sent) + " Bytes of mail sent");
     Socket->SendText(".\r\n");
   }
@@ -281,7 +192,7 @@ void TFormVazireRevivo::HandleDele(TWSocket* Socket, const std::string& Text) {
     Socket->SendText(AbortedByUserReply);
     return;
   }
-  const bool accepted = Positive(LastReply);
+  const bool accepted = PositiveReply(LastReply);
   Socket->SendText((accepted ? LastReply : AsNegativeReply(LastReply)) + "\r\n");
   WaitUntilSent(Socket);
   if (!accepted) {

@@ -108,6 +108,10 @@ class TFormVazireRevivo : public TForm {
   bool RetrievePending = false;
   // A server that answered QUIT but keeps its session open is dropped after this long.
   std::uint32_t QuitCloseLimitMs = 10000;
+  // After a mail program left without QUIT the service listens again by itself: always when
+  // this is set (no window, so no Reset button), else when the setting ListenAfterDrop is 1.
+  bool ListenAfterDropAlways = false;
+  bool ListenAfterDropWanted() const;
 
   void WSocketServer1SessionAvailable(TCustomWSocket* Sender, std::uint16_t Error);
   void WSocketServer1DataAvailable(TCustomWSocket* Sender, std::uint16_t Error);
@@ -175,6 +179,13 @@ class TFormVazireRevivo : public TForm {
   void HandleList(class TWSocket* Socket, const std::string& Text);
   void HandleRetr(class TWSocket* Socket, const std::string& Text);
   void HandleDele(class TWSocket* Socket, const std::string& Text);
+  // Commands beyond the designed set that mail programs rely on: answered from the checked
+  // store where they concern mails (UIDL, TOP), locally (CAPA, NOOP) or by the server (RSET).
+  void HandleCapa(class TWSocket* Socket, const std::string& Text);
+  void HandleNoop(class TWSocket* Socket, const std::string& Text);
+  void HandleUidl(class TWSocket* Socket, const std::string& Text);
+  void HandleTop(class TWSocket* Socket, const std::string& Text);
+  void HandleRset(class TWSocket* Socket, const std::string& Text);
   // Empties the message store and the listing sizes, so that no mail outlives the mail
   // program's connection; called when that connection ends.
   void ClearMessageStore();
@@ -183,6 +194,8 @@ class TFormVazireRevivo : public TForm {
   enum class TMailboxCheck { Checked, Answered };
   TMailboxCheck CheckMailbox(class TWSocket* Socket);
   void PrepareStore();
+  // Asks the server for its unique ids after the listing; a refusal is kept, not a failure.
+  void FetchUniqueIds();
   bool DownloadAndDecodeAll();
   void CheckAttachments();
   void SendReport(const std::string& From, const std::string& Subject, const std::string& To);
@@ -195,10 +208,14 @@ class TFormVazireRevivo : public TForm {
   void Pop3Cli1ListLine();
   void Pop3Cli1MessageLine();
   void Pop3Cli1ListEnd();
+  void Pop3Cli1UidlLine();
   void Pop3Cli1MessageEnd();
   void MimeDecode1PartHeaderLine();
   // This connection's store holds its checked mailbox.
   bool MailboxChecked = false;
+  // The server's reply when it gave no usable unique-id listing for the check; empty when
+  // every stored mail has its id.
+  std::string UniqueIdRefusal;
   // Decodes each downloaded mail for its header values and attachment names.
   std::shared_ptr<class TMimeDecode> MimeDecode1;
   // What the listing and the download in progress have seen (defined with the download).
@@ -217,6 +234,11 @@ class TFormVazireRevivo : public TForm {
   void ScheduleWaitingCommands();
   // The last steps of the Reset action: log and listen.
   void StartListening();
+  // The end of a mail program's session; once no command runs any more, the service listens
+  // again if nobody restarted it and a restart is wanted.
+  void NoteSessionClosed();
+  void ListenAgainIfDropped();
+  void StopListenAgainTimer();
 
   // A command is being handled (another line can arrive while it waits).
   bool commandRunning_ = false;
@@ -226,4 +248,10 @@ class TFormVazireRevivo : public TForm {
   // A Reset ran while a command was running; the service listens once that command returned.
   bool listenDeferred_ = false;
   TNotifyTarget serviceTarget_ = 0;
+  // A mail program's session is open (adopted, not yet closed).
+  bool sessionOpen_ = false;
+  TTimerId listenAgainTimer_ = 0;
+  // The server's unique-id listing began (a positive reply) and arrived up to its end.
+  bool uniqueIdsBegun_ = false;
+  bool uniqueIdsComplete_ = false;
 };

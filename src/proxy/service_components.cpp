@@ -77,9 +77,13 @@ TFormVazireRevivo::~TFormVazireRevivo() {
     Pop3Cli1->OnSessionClosed = nullptr;
     Pop3Cli1->OnListLine = nullptr;
     Pop3Cli1->OnListEnd = nullptr;
+    Pop3Cli1->OnUidlBegin = nullptr;
+    Pop3Cli1->OnUidlLine = nullptr;
+    Pop3Cli1->OnUidlEnd = nullptr;
     Pop3Cli1->OnMessageLine = nullptr;
     Pop3Cli1->OnMessageEnd = nullptr;
   }
+  StopListenAgainTimer();
   Pop3Cli1.reset();
   WSocket1.reset();
   if (serviceTarget_ != 0) TMessageLoop::Current().ReleaseTarget(serviceTarget_);

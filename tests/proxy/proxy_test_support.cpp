@@ -550,6 +550,20 @@ TStep ServeMailbox(TMailbox& box) {
         } else {
           reply = "-ERR There's no message " + std::to_string(n) + ".";
         }
+      } else if (cmd == "UIDL" && !box.uids.empty()) {
+        auto uid = [&](int i) {
+          return std::to_string(i) + " " + box.uids[static_cast<std::size_t>(i) - 1];
+        };
+        if (n > 0) {
+          reply = live(n) ? "+OK " + uid(n) : "-ERR There's no message " + std::to_string(n) + ".";
+        } else {
+          std::string listing = "+OK\r\n";
+          for (int i = 1; i <= static_cast<int>(box.mails.size()); ++i) {
+            if (live(i)) listing += uid(i) + "\r\n";
+          }
+          io.SendAll(listing + ".\r\n");
+          continue;
+        }
       } else if (cmd == "NOOP") {
         reply = "+OK";
       } else if (cmd == "RSET") {

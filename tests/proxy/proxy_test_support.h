@@ -153,6 +153,8 @@ struct TMailbox {
   std::string password = "secret";
   std::vector<std::string> mails;  // as stored on the server, lines ended by CR LF
   std::string greeting = "+OK fake POP3 server ready <1.2@fake>";
+  // The unique id of each mail; without them the server refuses UIDL as an unknown command.
+  std::vector<std::string> uids;
 
   // Misbehaviour, by 1-based message number (0: never).
   int dropDuringRetr = 0;          // close after sending half of this mail

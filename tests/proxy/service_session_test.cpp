@@ -79,8 +79,8 @@ TEST_F(ServiceSession, CommandsAreRecognisedByTheirFirstFourCharactersOnly) {
   Start();
   TScriptedClient client(ServicePort(*form));
   client.ExpectBytes(Greeting);
-  for (std::string command : {"user a/b\r\n", "NOOP\r\n", "TOP 1 2\r\n", "UIDL\r\n", "APOP x y\r\n",
-                              "RSET\r\n", "\xff\x01junk\r\n", "Q\r\n"}) {
+  for (std::string command : {"user a/b\r\n", "noop\r\n", "LAST\r\n", "STLS\r\n", "APOP x y\r\n",
+                              "AUTH PLAIN\r\n", "\xff\x01junk\r\n", "Q\r\n"}) {
     client.Send(command).ExpectBytes(NotSupported);
   }
   // Binary bytes including a NUL.
@@ -216,7 +216,7 @@ TEST_F(ServiceSession, ABusyPortIsLoggedAndTheNextResetTriesAgain) {
 TEST_F(ServiceSession, InputDuringADownloadIsHeldBackThenHandledInOrder) {
   Start();
   TScriptedClient client(ServicePort(*form));
-  client.ExpectBytes(Greeting).Gate(1).Send("NOOP\r\n").Gate(2).ExpectBytes(NotSupported);
+  client.ExpectBytes(Greeting).Gate(1).Send("LAST\r\n").Gate(2).ExpectBytes(NotSupported);
   client.Start();
   ASSERT_TRUE(PumpUntil([&] { return LogHas(*form, "***Session available - connecting now."); }));
   form->RetrievePending = true;
@@ -262,6 +262,8 @@ TEST_F(ServiceTest, CommandsSentDuringTheDownloadAreAnsweredInOrderAfterTheCheck
       .SendLine("+OK 1 " + size)
       .Expect("LIST")
       .Send("+OK\r\n1 " + size + "\r\n.\r\n")
+      .Expect("UIDL")
+      .Send("+OK\r\n1 held-1\r\n.\r\n")
       .Expect("RETR 1")
       .Send(retr.substr(0, 1000))
       .Gate(1)

@@ -1,0 +1,86 @@
+#include "proxy/mailbox_guards.h"
+
+#include <algorithm>
+
+#include "inspection/mailbox_protocol.h"
+#include "inspection/message_store.h"
+#include "net/wsocket.h"
+#include "pop3/sync_pop3_client.h"
+#include "proxy/download_state.h"
+
+namespace {
+// A stored mail goes out in pieces of this size, byte-stuffed on the way.
+constexpr std::size_t kSendPiece = 64 * 1024;
+}  // namespace
+
+bool PositiveReply(const std::string& reply) {
+  return !reply.empty() && reply[0] == '+';
+}
+
+bool NegativeReply(const std::string& reply) {
+  return !reply.empty() && reply[0] == '-';
+}
+
+std::string AsNegativeReply(const std::string& reply) {
+  if (NegativeReply(reply)) return reply;
+  return reply.empty() ? "-ERR No reply from the POP3 server" : "-ERR " + reply;
+}
+
+void DropMessageStore(TFormVazireRevivo& form) {
+  MessageStore.clear();
+  MessageListing.clear();
+  CurrentMessage = 0;
+  form.MailboxChecked = false;
+  if (form.Download) form.Download->CloseFile();
+}
+
+TStoreInUse::TStoreInUse(TFormVazireRevivo& form) : form_(form) {
+  ++DownloadState(form_).StoreUsers;
+}
+
+TStoreInUse::~TStoreInUse() {
+  auto& state = DownloadState(form_);
+  if (--state.StoreUsers == 0 && state.ClearRequested) {
+    state.ClearRequested = false;
+    DropMessageStore(form_);
+  }
+}
+
+bool RefuseNestedCommand(TFormVazireRevivo& form, TWSocket* socket) {
+  if (DownloadState(form).StoreUsers == 0) return false;
+  socket->SendText("-ERR Another mailbox command is still running\r\n");
+  return true;
+}
+
+bool EnsureMailboxChecked(TFormVazireRevivo& form, TWSocket* socket) {
+  if (form.MailboxChecked) return true;
+  // After a Cancel that check needs the server too, and so it answers with the abort reply.
+  if (!form.AbortRequested && form.Pop3Cli1->ProtocolState() != pop3Transaction) return true;
+  return form.CheckMailbox(socket) == TFormVazireRevivo::TMailboxCheck::Checked;
+}
+
+bool RefuseWrongNumber(TFormVazireRevivo& form, TWSocket* socket, int number) {
+  if (number >= 1 && number <= static_cast<int>(MessageStore.size())) return false;
+  socket->SendText("-ERR Messagenumber too high!\r\n");
+  form.WaitUntilSent(socket);
+  form.Memo_LOG->Lines().Add("Client requested a wrong Messagenumber!");
+  return true;
+}
+
+std::int64_t SendStuffed(TFormVazireRevivo& form, TWSocket* socket, std::string_view content) {
+  TByteStuffer stuffer;
+  std::int64_t sent = 0;
+  std::string piece;
+  for (std::size_t at = 0; at < content.size(); at += kSendPiece) {
+    piece.clear();
+    stuffer.Append(content.substr(at, kSendPiece), piece);
+    sent += socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
+  }
+  // The terminating line must stand on a line of its own.
+  if (!content.empty() &&
+      content.substr(content.size() - std::min<std::size_t>(2, content.size())) != "\r\n") {
+    sent += socket->SendText("\r\n");
+  }
+  form.WaitUntilSent(socket);
+  return sent;
+}

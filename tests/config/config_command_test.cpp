@@ -307,12 +307,35 @@ TEST_F(ConfigCommand, NotesASwitchTurnedOffByALongerName) {
   EXPECT_EQ(Run({"set", "checkbox_checkattach_exes", "integer", "1"}).err, "");
 }
 
+TEST_F(ConfigCommand, ListenAfterDropIsShownAndSetAsTheProxyReadsIt) {
+  TResult shown = Run({"listen-after-drop"});
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_EQ(shown.out.rfind("ListenAfterDrop off\n", 0), 0u) << shown.out;
+  EXPECT_NE(shown.out.find("waits for Reset"), std::string::npos);
+
+  EXPECT_EQ(Run({"listen-after-drop", "on"}).out.rfind("ListenAfterDrop on\n", 0), 0u);
+  EXPECT_EQ(RegReadInteger(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "ListenAfterDrop"), 1);
+  EXPECT_EQ(Run({"listen-after-drop", "off"}).status, 0);
+  EXPECT_EQ(RegReadInteger(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "ListenAfterDrop"), 0);
+
+  // Only the number 1 turns it on; a value the proxy cannot read as a number is off.
+  Run({"set", "ListenAfterDrop", "string", "yes"});
+  EXPECT_EQ(Run({"listen-after-drop"}).out.rfind("ListenAfterDrop off\n", 0), 0u);
+  Run({"set", "ListenAfterDrop", "string", "1"});
+  EXPECT_EQ(Run({"listen-after-drop"}).out.rfind("ListenAfterDrop on\n", 0), 0u);
+
+  TResult wrong = Run({"listen-after-drop", "1"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(RegReadText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "ListenAfterDrop"), "1");
+}
+
 TEST_F(ConfigCommand, HelpNamesEveryCommand) {
   TResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* word :
        {"show", "set NAME TYPE VALUE", "delete", "import", "export", "path", "files", "show-file",
-        "replace-file", "RenameTXT.txt", "RenameHTML.txt", "response.eml", "Aktion", "Others"})
+        "replace-file", "RenameTXT.txt", "RenameHTML.txt", "response.eml", "Aktion", "Others",
+        "listen-after-drop", "ListenAfterDrop"})
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   EXPECT_EQ(Run({"path"}).out, reg_.Path() + "\n");
 }

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 
 #include "config/policy_settings.h"
+#include "config/service_settings.h"
 #include "config/settings_edit.h"
 #include "config/window/start_box.h"
 #include "config_test_support.h"
@@ -146,6 +147,30 @@ TEST_F(ConfigWindowTest, WritesOnlyChangesAndKeepsOtherWritersChanges) {
   EXPECT_EQ(Stored("CheckBox_CheckAttach_EXEs"), "missing");  // never touched
   // The window now shows what is stored.
   EXPECT_TRUE(window.StoredValuesView()->toPlainText().contains("CheckBox_SendError"));
+}
+
+TEST_F(ConfigWindowTest, ListenAfterDropShowsAndWritesAsTheProxyReadsIt) {
+  {
+    TConfigWindow window(places);
+    EXPECT_FALSE(window.StartBox()->ListenAfterDropBox()->isChecked());
+    window.StartBox()->ListenAfterDropBox()->click();
+    ASSERT_TRUE(window.Apply()) << window.LastError();
+    EXPECT_EQ(Stored("ListenAfterDrop"), "integer 1");
+    EXPECT_TRUE(ReadListenAfterDrop(places.registryPath));
+  }
+  // A value the proxy does not read as 1 shows off, and stays as it is unless changed.
+  WriteKey("\"ListenAfterDrop\"=\"on\"\n\"Aktion\"=dword:2\n");
+  TConfigWindow window(places);
+  EXPECT_FALSE(window.StartBox()->ListenAfterDropBox()->isChecked());
+  window.ActionButton(TBlockAction::Rename)->click();
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("ListenAfterDrop"), "string \"on\"");
+  window.StartBox()->ListenAfterDropBox()->click();
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("ListenAfterDrop"), "integer 1");
+  window.StartBox()->ListenAfterDropBox()->click();
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("ListenAfterDrop"), "integer 0");
 }
 
 TEST_F(ConfigWindowTest, RefusedInputChangesNothing) {

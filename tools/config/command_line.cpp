@@ -12,6 +12,7 @@
 #include "config/program_texts.h"
 #include "config/quarantine_command.h"
 #include "config/security_settings.h"
+#include "config/service_settings.h"
 #include "config/settings_edit.h"
 
 namespace {
@@ -89,6 +90,20 @@ int Show(const TCall& call) {
 int Policy(const TCall& call) {
   call.Expect(0, 0);
   call.out << DescribePolicy(ReadPolicySettings(call.places.registryPath));
+  return kDone;
+}
+
+// Shows the switch without an argument, sets it with "on" or "off".
+int ListenAfterDrop(const TCall& call) {
+  call.Expect(0, 1);
+  if (call.args.size() == 2) {
+    const std::string& choice = call.args[1];
+    if (choice != "on" && choice != "off") throw EUsage("'listen-after-drop' takes on or off");
+    WriteListenAfterDrop(call.places.registryPath, choice == "on");
+  }
+  const bool on = ReadListenAfterDrop(call.places.registryPath);
+  call.out << kListenAfterDropName << " " << (on ? "on" : "off") << "\n"
+           << DescribeListenAfterDrop(on);
   return kDone;
 }
 
@@ -252,6 +267,7 @@ constexpr TCommand kCommands[] = {
     {"show", Show},
     {"policy", Policy},
     {"set", Set},
+    {"listen-after-drop", ListenAfterDrop},
     {"delete", Delete},
     {"import", Import},
     {"export", Export},
@@ -289,6 +305,9 @@ Settings (key HKEY_LOCAL_MACHINE\SOFTWARE\Oskendar\Brindlecap):
   import FILE [--replace]   merge a REGEDIT4 file into the store ("-" reads standard input);
                             with --replace the file becomes the whole store
   export [FILE]             write the store as a REGEDIT4 file (to standard output without FILE)
+  listen-after-drop [on|off]
+                            show or set whether the service listens again at once after a
+                            mail program dropped its connection without QUIT
   path                      print where the store file is: $BRINDLECAP_REGISTRY, else
                             $XDG_CONFIG_HOME/brindlecap/registry.reg, else
                             ~/.config/brindlecap/registry.reg
@@ -304,6 +323,9 @@ The proxy reads these values:
   CheckBox_SendError            1 = prepare a report mail for every deleted mail
   StrictAttachmentNames         1 = judge every name a mail program may take (encoded,
                                 split, hidden in attached mails); recommended
+  ListenAfterDrop               1 = after a mail program dropped its connection without QUIT,
+                                listen again at once instead of waiting for Reset (without a
+                                window the service always does)
   A missing switch counts as on. Note: any value whose name merely begins with a switch's
   name, while the switch itself is missing, turns that group off.
 

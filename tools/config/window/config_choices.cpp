@@ -5,6 +5,7 @@
 #include "app/registry_access.h"
 #include "config/autostart.h"
 #include "config/port_settings.h"
+#include "config/service_settings.h"
 #include "config/settings_edit.h"
 
 namespace {
@@ -156,6 +157,10 @@ void ReadSettings(const std::vector<TRegValue>& values, TConfigReading& r) {
                         ") is no port number; the proxy uses the standard port");
     (kind == TPortKind::Listen ? c.listenPort : c.upstreamPort) = port;
   }
+  // Only the number 1 turns it on; anything else, unreadable values too, leaves it off.
+  if (const TRegValue* v = Find(values, kListenAfterDropName)) {
+    c.listenAfterDrop = IntegerOf(*v) == std::optional<std::int32_t>(1);
+  }
   for (std::string& note : SettingNotes(values)) r.notes.push_back(std::move(note));
 }
 
@@ -228,6 +233,9 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
     } else {
       portsCleared.push_back(PortSettingName(kind));
     }
+  }
+  if (after.listenAfterDrop != before.listenAfterDrop) {
+    changes.push_back(IntegerValue(kListenAfterDropName, after.listenAfterDrop ? 1 : 0));
   }
   // Everything is checked before anything is written.
   for (const TRegValue& v : changes) CheckSettingReadable(v);

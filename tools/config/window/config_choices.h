@@ -26,6 +26,8 @@ struct TConfigChoices {
   std::optional<bool> sendReport;
   // "StrictAttachmentNames" reads 1.
   std::optional<bool> strictNames;
+  // The service listens again at once after a mail program dropped its connection.
+  bool listenAfterDrop = false;
   // The files' bytes; nullopt for a missing file. By TProgramText.
   std::array<std::optional<std::string>, 3> texts;
   // The port settings; nullopt: no setting (or none the proxy can read), the standard port.

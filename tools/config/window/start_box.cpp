@@ -28,6 +28,11 @@ TStartBox::TStartBox(QWidget* parent) : QGroupBox(QStringLiteral("Ports and star
   layout->addRow(QStringLiteral("Port of the real &server:"), upstream_);
   autostart_ = new QCheckBox(QStringLiteral("Start Brindlecap when I log &in"), this);
   layout->addRow(autostart_);
+  listenAfterDrop_ = new QCheckBox(
+      QStringLiteral("Listen &again at once when a mail program drops its connection without "
+                     "QUIT (instead of waiting for Reset)"),
+      this);
+  layout->addRow(listenAfterDrop_);
 }
 
 void TStartBox::Show(const TConfigChoices& choices, bool storeReadable) {
@@ -36,6 +41,8 @@ void TStartBox::Show(const TConfigChoices& choices, bool storeReadable) {
   listen_->setEnabled(storeReadable);
   upstream_->setEnabled(storeReadable);
   autostart_->setChecked(choices.autostart);
+  listenAfterDrop_->setChecked(choices.listenAfterDrop);
+  listenAfterDrop_->setEnabled(storeReadable);
 }
 
 void TStartBox::Read(TConfigChoices& choices) const {
@@ -43,4 +50,5 @@ void TStartBox::Read(TConfigChoices& choices) const {
   choices.upstreamPort =
       upstream_->value() > 0 ? std::optional<int>(upstream_->value()) : std::nullopt;
   choices.autostart = autostart_->isChecked();
+  choices.listenAfterDrop = listenAfterDrop_->isChecked();
 }

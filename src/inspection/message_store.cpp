@@ -27,16 +27,17 @@ std::int64_t ServedTotalSize(const TNachrichten& store) {
   return total;
 }
 
-std::vector<std::int32_t> NumbersTakenOut(const TNachrichten& store, std::int32_t mailboxCount) {
-  std::vector<bool> held(static_cast<std::size_t>(std::max(mailboxCount, 0)) + 1, false);
+std::vector<std::int32_t> NumbersTakenOut(const TNachrichten& store,
+                                          const std::vector<std::int32_t>& sizesByNumber) {
+  std::vector<bool> held(sizesByNumber.size(), false);
   for (const auto& entry : store) {
-    if (entry.Number >= 1 && entry.Number <= mailboxCount) {
+    if (entry.Number >= 1 && static_cast<std::size_t>(entry.Number) < held.size()) {
       held[static_cast<std::size_t>(entry.Number)] = true;
     }
   }
   std::vector<std::int32_t> out;
-  for (std::int32_t n = 1; n <= mailboxCount; ++n) {
-    if (!held[static_cast<std::size_t>(n)]) out.push_back(n);
+  for (std::size_t n = 1; n < sizesByNumber.size(); ++n) {
+    if (sizesByNumber[n] >= 0 && !held[n]) out.push_back(static_cast<std::int32_t>(n));
   }
   return out;
 }

@@ -4,6 +4,8 @@
 // served from the checked store, as RETR serves them; the ids are the server's own, so they
 // stay the same for the same mail across sessions.
 
+#include <algorithm>
+
 #include "inspection/mail_top.h"
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
@@ -100,12 +102,11 @@ void TFormVazireRevivo::HandleRset(TWSocket* Socket, const std::string&) {
     return;
   }
   const std::string reply = LastReply;
-  if (PositiveReply(reply) && MailboxChecked && !MessageSizes.empty()) {
+  if (PositiveReply(reply)) {
     // The server has undone every deletion of this session, the policy's too. Those are sent
     // again, so that a mail the policy deleted still goes at QUIT and never reaches the mail
     // program. The server's numbers stay the same for the whole session.
-    const auto count = static_cast<std::int32_t>(MessageSizes.size() - 1);
-    for (const std::int32_t number : NumbersTakenOut(MessageStore, count)) {
+    for (const std::int32_t number : SessionPolicyDeletions) {
       // The completion of the request before must not be taken for this one's.
       Application->ProcessMessages();
       Pop3Cli1->SetMsgNum(number);
@@ -123,4 +124,14 @@ void TFormVazireRevivo::HandleRset(TWSocket* Socket, const std::string&) {
   }
   Socket->SendText((PositiveReply(reply) ? reply : AsNegativeReply(reply)) + "\r\n");
   WaitUntilSent(Socket);
+}
+
+void TFormVazireRevivo::NotePolicyDeletions() {
+  if (MessageSizes.empty()) return;
+  for (const std::int32_t number : NumbersTakenOut(MessageStore, MessageSizes)) {
+    if (std::find(SessionPolicyDeletions.begin(), SessionPolicyDeletions.end(), number) ==
+        SessionPolicyDeletions.end()) {
+      SessionPolicyDeletions.push_back(number);
+    }
+  }
 }

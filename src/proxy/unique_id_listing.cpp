@@ -3,6 +3,8 @@
 // the ids leave the store with the mails the policy deletes. A server without UIDL changes
 // nothing about the check; the mail program's UIDL then hears the server's refusal.
 
+#include <algorithm>
+
 #include "inspection/message_store.h"
 #include "inspection/unique_ids.h"
 #include "platform/application.h"
@@ -71,7 +73,10 @@ void TFormVazireRevivo::FetchUniqueIds() {
 void TFormVazireRevivo::Pop3Cli1UidlLine() {
   DownloadState(*this).LastLineTick = GetTickCount();
   const auto line = ParseUidlLine(Pop3Cli1->LastResponse());
-  // Before any mail is taken out, entry i holds the server's message i+1.
-  if (!line || static_cast<std::size_t>(line->Number) > MessageStore.size()) return;
-  MessageStore[static_cast<std::size_t>(line->Number) - 1].UniqueId = line->Id;
+  if (!line) return;
+  // No mail is taken out yet: the entries stand in the order of the server's numbers.
+  const auto entry =
+      std::lower_bound(MessageStore.begin(), MessageStore.end(), line->Number,
+                       [](const TNachricht& e, std::int32_t number) { return e.Number < number; });
+  if (entry != MessageStore.end() && entry->Number == line->Number) entry->UniqueId = line->Id;
 }

@@ -38,6 +38,7 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
   }
   // Any earlier upstream session is dropped at once.
   Pop3Cli1->Abort();
+  SessionPolicyDeletions.clear();
   std::string host = rest.substr(0, separator);
   if (host.empty()) {
     Socket->SendText("-ERR Hostname can not be empty!\r\n");

@@ -164,6 +164,10 @@ TEST_F(MailboxSession, RsetUndoesTheMailProgramsDeletionsButNotThePolicys) {
       .ExpectPrefix("+OK")
       .SendLine("DELE 2")
       .ExpectPrefix("+OK")
+      // A second check in between finds every mail deleted; the policy's deletion is still
+      // remembered for the session.
+      .SendLine("STAT")
+      .Expect("+OK 0 0")
       .SendLine("RSET")
       .Expect("+OK")
       .SendLine("DELE 2")
@@ -178,6 +182,38 @@ TEST_F(MailboxSession, RsetUndoesTheMailProgramsDeletionsButNotThePolicys) {
   const auto rset = std::find(c.begin(), c.end(), "RSET");
   ASSERT_NE(rset, c.end());
   EXPECT_EQ(*(rset + 1), "DELE 2");
+}
+
+// Some mail programs send STAT twice. After deletions in the same session (the policy's, the
+// mail program's) the server's listing has gaps, and every mail keeps its server number.
+TEST_F(MailboxSession, ASecondStatAfterDeletionsServesTheMailsLeft) {
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe"), PlainMail("three"),
+               PlainMail("four")};
+  box.uids = {"u1", "u2", "u3", "u4"};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .ExpectPrefix("+OK 3 ")
+      .SendLine("DELE 1")
+      .ExpectPrefix("+OK")
+      .SendLine("STAT")
+      .Expect("+OK 2 " + std::to_string(box.mails[2].size() + box.mails[3].size()))
+      .SendLine("UIDL")
+      .Expect("+OK Listing follows")
+      .Expect("1 u3")
+      .Expect("2 u4")
+      .Expect(".")
+      .SendLine("RETR 2")
+      .ExpectBytes(RetrReply(box.mails[3]))
+      .SendLine("DELE 1")
+      .ExpectPrefix("+OK")
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_EQ(box.expunged, (std::set<int>{1, 2, 3}));
 }
 
 TEST_F(MailboxSession, RsetWithoutALoginIsRefused) {

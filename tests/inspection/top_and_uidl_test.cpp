@@ -74,15 +74,17 @@ TEST(UidlLine, RefusesWhatAMailProgramCouldNotTakeBack) {
   EXPECT_FALSE(ParseUidlLine("3 caf\xe9"));
 }
 
-TEST(NumbersTakenOut, ServerNumbersNoEntryHolds) {
+TEST(NumbersTakenOut, ListedServerNumbersNoEntryHolds) {
   TNachrichten store(3);
   store[0].Number = 1;
   store[1].Number = 3;
   store[2].Number = 5;
-  EXPECT_EQ(NumbersTakenOut(store, 5), (std::vector<std::int32_t>{2, 4}));
-  EXPECT_EQ(NumbersTakenOut(store, 3), (std::vector<std::int32_t>{2}));
-  EXPECT_TRUE(NumbersTakenOut(TNachrichten{}, 0).empty());
-  EXPECT_EQ(NumbersTakenOut(TNachrichten{}, 2), (std::vector<std::int32_t>{1, 2}));
+  // Sizes by server number: 4 was not listed (deleted earlier in the session).
+  EXPECT_EQ(NumbersTakenOut(store, {-1, 10, 20, 30, -1, 50}), (std::vector<std::int32_t>{2}));
+  EXPECT_EQ(NumbersTakenOut(store, {-1, 10, 20, 30, 40, 50, 60}),
+            (std::vector<std::int32_t>{2, 4, 6}));
+  EXPECT_TRUE(NumbersTakenOut(TNachrichten{}, {}).empty());
+  EXPECT_EQ(NumbersTakenOut(TNachrichten{}, {-1, 0, 7}), (std::vector<std::int32_t>{1, 2}));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Without a window there is no Reset button: SIGUSR1 presses it. A mail program that left
-without QUIT (fetchmail drops its first connection when CAPA is refused, for example) would
-otherwise leave the headless service deaf until the program is restarted."""
+"""Without a window there is no Reset button: SIGUSR1 presses it, for instance to take a new
+ListenPort."""
 
 import os
 import signal
@@ -15,13 +14,16 @@ USERS = {"alice": "s3cret-pw"}
 GREETING = b"+OK Welcome to vevazurod"
 
 
-def test_sigusr1_after_a_plain_disconnect_makes_the_service_listen_again(s):
+def test_sigusr1_after_a_plain_disconnect_restarts_the_listening_service(s):
+    # Headless, the service listens again by itself after a plain disconnect; SIGUSR1 then
+    # restarts it once more, as pressing Reset would, and it still serves.
     s.start_dovecot(USERS, {"alice": [harness.crlf("Subject: hi\n\nhello\n")]})
     s.start_proxy()
     c = s.connect()
     assert c.user("127.0.0.1/alice").startswith(b"+OK")
     c.close()  # no QUIT
-    s.proxy.wait_for_log("***WSocket - Session closed")
+    dropped = s.proxy.wait_for_log("Mail program left without QUIT")
+    s.proxy.wait_until_listening(after=dropped)
     mark = s.proxy.mark()
     s.proxy.proc.send_signal(signal.SIGUSR1)
     s.proxy.wait_until_listening(after=mark)

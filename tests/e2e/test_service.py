@@ -118,7 +118,7 @@ def test_refusals_before_any_upstream_session(s):
     expect_error(lambda: c.user("127.0.0.1/"), b"-ERR Username can not be empty!")
     expect_error(lambda: c.command("user 127.0.0.1/alice"),
                  NOT_SUPPORTED)
-    expect_error(lambda: c.command("NOOP"),
+    expect_error(lambda: c.command("STLS"),
                  NOT_SUPPORTED)
     # PASS before any USER: the client refuses, and the mail program still gets a reply.
     reply = None
@@ -145,16 +145,25 @@ def test_second_mail_program_is_refused_while_a_session_runs(s):
     expect(s.connect().greeting, GREETING)
 
 
-def test_plain_disconnect_leaves_the_service_closed(s):
-    s.start_dovecot(USERS)
+def test_plain_disconnect_drops_the_server_session_and_listens_again(s):
+    # Without a window nobody could press Reset: the service listens again by itself.
+    s.start_dovecot(USERS, {"alice": [harness.crlf("Subject: one\n\nfirst\n")]})
     s.start_proxy()
     c = s.connect()
     expect(c.user("127.0.0.1/alice"), b"+OK")
+    expect(c.pass_(USERS["alice"]), b"+OK Logged in.")
+    expect(c.command("DELE 1"), b"+OK Marked to be deleted.")
+    mark = s.proxy.mark()
     c.pop.close()  # no QUIT
-    s.proxy.wait_for_log("***WSocket - Session closed")
-    time.sleep(0.3)
-    if harness.port_is_listening(s.proxy.listen_port):
-        raise AssertionError("the service listens again without QUIT or Reset")
+    closed = s.proxy.wait_for_log("***WSocket - Session closed", after=mark)
+    dropped = s.proxy.wait_for_log(
+        "Mail program left without QUIT - server session dropped, listening again.", after=mark)
+    s.proxy.wait_until_listening(after=dropped)
+    if not closed < dropped:
+        raise AssertionError("the drop was logged before the session ended")
+    # The server session went without QUIT, so the deletion was not committed.
+    expect(s.dovecot.mail_count("alice"), 1)
+    expect(s.connect().greeting, GREETING)
 
 
 def test_junk_and_binary_bytes_get_replies_and_the_session_goes_on(s):

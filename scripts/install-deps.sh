@@ -10,6 +10,7 @@ packages=(
   libssl-dev ca-certificates openssl
   dovecot-core dovecot-pop3d dante-server
   python3 curl iproute2 util-linux
+  fetchmail mpop getmail6 neomutt  # mail programs the whole-program tests run
   lintian
 )
 

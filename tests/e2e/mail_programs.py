@@ -192,7 +192,11 @@ class Recorder:
     def stop(self):
         self._stopping = True
         with contextlib.suppress(OSError):
+            self._server.shutdown(socket.SHUT_RDWR)
+        with contextlib.suppress(OSError):
             self._server.close()
+
+    close = stop  # a scenario closes it with its clients
 
 
 # ---------------------------------------------------------------------------------------------

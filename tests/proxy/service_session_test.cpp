@@ -102,7 +102,7 @@ TEST_F(ServiceSession, ACommandSplitAtAnyByteIsOneCommand) {
         .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n");
   }
   // A lone LF ends a line as well; nothing is answered before the line is complete.
-  client.Send("NOOP\n").ExpectBytes(NotSupported).Send("QUIT");
+  client.Send("LAST\n").ExpectBytes(NotSupported).Send("QUIT");
   client.Do([](TPeerIo& io, std::string& failure) {
     if (auto early = io.ReadBytes(1, 300)) failure = "a reply before the line end: " + *early;
     return failure.empty();
@@ -115,7 +115,7 @@ TEST_F(ServiceSession, SeveralCommandsInOneWriteAreAnsweredInOrder) {
   Start();
   TScriptedClient client(ServicePort(*form));
   client.ExpectBytes(Greeting)
-      .Send("USER x\r\nNOOP\r\n\r\nUSER /a\nUSER h/\r\nQUIT\r\nUSER never\r\n")
+      .Send("USER x\r\nLAST\r\n\r\nUSER /a\nUSER h/\r\nQUIT\r\nUSER never\r\n")
       .ExpectBytes("-ERR Vevazurod not configured for this account!\r\n")
       .ExpectBytes(NotSupported)
       .ExpectBytes(NotSupported)
@@ -127,7 +127,7 @@ TEST_F(ServiceSession, SeveralCommandsInOneWriteAreAnsweredInOrder) {
   // What followed QUIT belonged to the ended session and went with it.
   ASSERT_TRUE(PumpUntil([&] { return form->WSocket1->State() == wsListening; }));
   TScriptedClient next(ServicePort(*form));
-  next.ExpectBytes(Greeting).Send("NOOP\r\n").ExpectBytes(NotSupported);
+  next.ExpectBytes(Greeting).Send("LAST\r\n").ExpectBytes(NotSupported);
   Run(next);
 }
 

@@ -170,6 +170,9 @@ TEST_F(MailboxSession, RsetUndoesTheMailProgramsDeletionsButNotThePolicys) {
       .Expect("+OK 0 0")
       .SendLine("RSET")
       .Expect("+OK")
+      // The mail program's two deletions are undone, the policy's is not.
+      .SendLine("STAT")
+      .ExpectPrefix("+OK 2 ")
       .SendLine("DELE 2")
       .ExpectPrefix("+OK")
       .SendLine("QUIT")

@@ -51,7 +51,3 @@ std::int64_t TotalSize(const TNachrichten& store);
 // since a renamed mail is no longer the size the server gave.
 std::int64_t ServedSize(const TNachricht& entry);
 std::int64_t ServedTotalSize(const TNachrichten& store);
-
-// The server numbers from 1 to `mailboxCount` that no entry holds any more: the mails the
-// attachment policy deleted on the server and took out of the store, in increasing order.
-std::vector<std::int32_t> NumbersTakenOut(const TNachrichten& store, std::int32_t mailboxCount);

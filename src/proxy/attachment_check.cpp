@@ -103,6 +103,8 @@ void TFormVazireRevivo::CheckAttachments() {
         AskServer(&TCustomPop3Cli::Dele);
         const std::string position = std::to_string(i + 1);
         if (!LastReply.empty() && LastReply[0] == '+') {
+          // RSET would undo it on the server: it is sent again then.
+          SessionPolicyDeletions.push_back(entry.Number);
           log("Mail " + position + " blocked.");
           std::vector<std::string> lines = {
               GetTextById(300), GetTextById(301), GetTextById(302) + " " + entry.FromHeader,

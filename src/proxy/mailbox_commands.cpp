@@ -93,11 +93,9 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     log("All mails successfully downloaded.");
     CheckAttachments();
   } catch (...) {
-    NotePolicyDeletions();
     DropMessageStore(*this);
     throw;
   }
-  NotePolicyDeletions();
   if (state.ClearRequested) {
     DropMessageStore(*this);
     return TMailboxCheck::Answered;

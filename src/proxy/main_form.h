@@ -107,8 +107,6 @@ class TFormVazireRevivo : public TForm {
   // The server numbers the attachment policy deleted in this upstream session: RSET undoes
   // every deletion on the server, and these are sent again.
   std::vector<std::int32_t> SessionPolicyDeletions;
-  // Adds the mails the check just took out of the store to SessionPolicyDeletions.
-  void NotePolicyDeletions();
   // An upstream RETR runs: the mail program's input is held back meanwhile.
   bool RetrievePending = false;
   // A server that answered QUIT but keeps its session open is dropped after this long.

@@ -4,8 +4,6 @@
 // served from the checked store, as RETR serves them; the ids are the server's own, so they
 // stay the same for the same mail across sessions.
 
-#include <algorithm>
-
 #include "inspection/mail_top.h"
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
@@ -124,14 +122,4 @@ void TFormVazireRevivo::HandleRset(TWSocket* Socket, const std::string&) {
   }
   Socket->SendText((PositiveReply(reply) ? reply : AsNegativeReply(reply)) + "\r\n");
   WaitUntilSent(Socket);
-}
-
-void TFormVazireRevivo::NotePolicyDeletions() {
-  if (MessageSizes.empty()) return;
-  for (const std::int32_t number : NumbersTakenOut(MessageStore, MessageSizes)) {
-    if (std::find(SessionPolicyDeletions.begin(), SessionPolicyDeletions.end(), number) ==
-        SessionPolicyDeletions.end()) {
-      SessionPolicyDeletions.push_back(number);
-    }
-  }
 }

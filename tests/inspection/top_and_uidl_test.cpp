@@ -1,10 +1,8 @@
-// TOP's arguments and text, the server's unique-id lines, and the server numbers the policy
-// took out of the store.
+// TOP's arguments and text, and the server's unique-id lines.
 
 #include <gtest/gtest.h>
 
 #include "inspection/mail_top.h"
-#include "inspection/message_store.h"
 #include "inspection/unique_ids.h"
 
 namespace {
@@ -72,19 +70,6 @@ TEST(UidlLine, RefusesWhatAMailProgramCouldNotTakeBack) {
   }
   EXPECT_FALSE(ParseUidlLine("3 " + std::string(71, 'x')));
   EXPECT_FALSE(ParseUidlLine("3 caf\xe9"));
-}
-
-TEST(NumbersTakenOut, ListedServerNumbersNoEntryHolds) {
-  TNachrichten store(3);
-  store[0].Number = 1;
-  store[1].Number = 3;
-  store[2].Number = 5;
-  // Sizes by server number: 4 was not listed (deleted earlier in the session).
-  EXPECT_EQ(NumbersTakenOut(store, {-1, 10, 20, 30, -1, 50}), (std::vector<std::int32_t>{2}));
-  EXPECT_EQ(NumbersTakenOut(store, {-1, 10, 20, 30, 40, 50, 60}),
-            (std::vector<std::int32_t>{2, 4, 6}));
-  EXPECT_TRUE(NumbersTakenOut(TNachrichten{}, {}).empty());
-  EXPECT_EQ(NumbersTakenOut(TNachrichten{}, {-1, 0, 7}), (std::vector<std::int32_t>{1, 2}));
 }
 
 }  // namespace

@@ -219,6 +219,28 @@ TEST_F(MailboxSession, ASecondStatAfterDeletionsServesTheMailsLeft) {
   EXPECT_EQ(box.expunged, (std::set<int>{1, 2, 3}));
 }
 
+TEST_F(MailboxSession, RsetDeletesNothingThePolicyOnlyKeptBack) {
+  // A mail the delete action could not copy first is kept from the mail program but stays on
+  // the server; RSET must not delete it either.
+  Settings("\"Aktion\"=dword:00000002\r\n");
+  fs::create_directories(folder_ + "/data/brindlecap");
+  Write("data/brindlecap/quarantine", "a file where the folder belongs");
+  TMailbox box;
+  box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe")};
+  Upstream(box);
+  auto client = LoggedIn(box);
+  client->SendLine("STAT")
+      .ExpectPrefix("+OK 1 ")
+      .SendLine("RSET")
+      .Expect("+OK")
+      .SendLine("QUIT")
+      .Expect("+OK Vevazurod quits");
+  Run(*client);
+  FinishUpstream();
+  EXPECT_FALSE(Contains(box.commands, "DELE 2"));
+  EXPECT_TRUE(box.expunged.empty());
+}
+
 TEST_F(MailboxSession, RsetWithoutALoginIsRefused) {
   TMailbox box;
   Upstream(box);

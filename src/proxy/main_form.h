@@ -257,4 +257,6 @@ class TFormVazireRevivo : public TForm {
   // The server's unique-id listing began (a positive reply) and arrived up to its end.
   bool uniqueIdsBegun_ = false;
   bool uniqueIdsComplete_ = false;
+  // Where the next unique-id line's mail is looked for first.
+  std::size_t uniqueIdCursor_ = 0;
 };

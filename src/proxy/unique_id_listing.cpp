@@ -3,8 +3,6 @@
 // the ids leave the store with the mails the policy deletes. A server without UIDL changes
 // nothing about the check; the mail program's UIDL then hears the server's refusal.
 
-#include <algorithm>
-
 #include "inspection/message_store.h"
 #include "inspection/unique_ids.h"
 #include "platform/application.h"
@@ -19,6 +17,7 @@ void TFormVazireRevivo::FetchUniqueIds() {
   Pop3Cli1->OnUidlLine = [this](TCustomPop3Cli*) { Pop3Cli1UidlLine(); };
   Pop3Cli1->OnUidlEnd = [this](TCustomPop3Cli*) { uniqueIdsComplete_ = true; };
   uniqueIdsBegun_ = uniqueIdsComplete_ = false;
+  uniqueIdCursor_ = 0;
   Pop3Cli1->SetMsgNum(0);
   // The listing's completion may still be queued; it must not be taken for this request's.
   Application->ProcessMessages();
@@ -74,9 +73,14 @@ void TFormVazireRevivo::Pop3Cli1UidlLine() {
   DownloadState(*this).LastLineTick = GetTickCount();
   const auto line = ParseUidlLine(Pop3Cli1->LastResponse());
   if (!line) return;
-  // No mail is taken out yet: the entries stand in the order of the server's numbers.
-  const auto entry =
-      std::lower_bound(MessageStore.begin(), MessageStore.end(), line->Number,
-                       [](const TNachricht& e, std::int32_t number) { return e.Number < number; });
-  if (entry != MessageStore.end() && entry->Number == line->Number) entry->UniqueId = line->Id;
+  // No mail is taken out yet, and the entries stand in the order of the server's LIST, which
+  // its UIDL follows too: the search starts where the last line was found.
+  const std::size_t count = MessageStore.size();
+  for (std::size_t step = 0; step < count; ++step) {
+    const std::size_t i = (uniqueIdCursor_ + step) % count;
+    if (MessageStore[i].Number != line->Number) continue;
+    MessageStore[i].UniqueId = line->Id;
+    uniqueIdCursor_ = i + 1;
+    return;
+  }
 }

@@ -189,7 +189,7 @@ TEST_F(MailboxSession, RsetUndoesTheMailProgramsDeletionsButNotThePolicys) {
 
 // Some mail programs send STAT twice. After deletions in the same session (the policy's, the
 // mail program's) the server's listing has gaps, and every mail keeps its server number.
-TEST_F(MailboxSession, ASecondStatAfterDeletionsServesTheMailsLeft) {
+TEST_F(MailboxSession, ASecondStatAfterDeletionsKeepsEachMailsUniqueId) {
   Settings("\"Aktion\"=dword:00000002\r\n");
   TMailbox box;
   box.mails = {PlainMail("one"), MailWithAttachment("evil", "evil.exe"), PlainMail("three"),

@@ -539,6 +539,8 @@ TEST_F(MailboxSession, MailsAreFetchedInTheOrderTheServerListsThem) {
       .Expect("LIST")
       .Send("+OK\r\n7 " + std::to_string(first.size()) + "\r\n3 " + std::to_string(second.size()) +
             "\r\n.\r\n")
+      .Expect("UIDL")
+      .SendLine("-ERR no unique ids here")
       .Expect("RETR 7")
       .Send("+OK\r\n" + DotStuffed(first))
       .Expect("RETR 3")

@@ -58,7 +58,7 @@ TEST_F(ServerGone, ResetDuringACommandNeverReachesTheNextListeningSocket) {
   EXPECT_EQ(form->Memo_LOG->Lines().Strings().back(),
             "My Server (re)started. Awaiting connection.");
   TScriptedClient next(ServicePort(*form));
-  next.ExpectBytes(Greeting).Send("NOOP\r\n").ExpectBytes(NotSupported);
+  next.ExpectBytes(Greeting).Send("LAST\r\n").ExpectBytes(NotSupported);
   Run(next);
 }
 

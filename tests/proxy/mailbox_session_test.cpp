@@ -608,7 +608,7 @@ TEST_F(MailboxSession, AfterCancelCommandsThatNeedTheServerGetTheAbortReply) {
     // The server heard nothing after the Cancel and deleted nothing.
     const std::vector<std::string> before =
         checkedBefore
-            ? std::vector<std::string>{"USER user", "PASS secret", "STAT", "LIST", "RETR 1"}
+            ? std::vector<std::string>{"USER user", "PASS secret", "STAT", "LIST", "UIDL", "RETR 1"}
             : std::vector<std::string>{"USER user", "PASS secret"};
     EXPECT_EQ(box.commands, before);
     EXPECT_TRUE(box.expunged.empty());

@@ -45,8 +45,8 @@ struct TExpectedLine {
 };
 
 bool Known(std::string_view text) {
-  static const std::string_view keywords[] = {"USER", "PASS", "LIST", "QUIT",
-                                              "STAT", "RETR", "DELE"};
+  static const std::string_view keywords[] = {"USER", "PASS", "LIST", "QUIT", "STAT", "RETR",
+                                              "DELE", "CAPA", "UIDL", "TOP ", "NOOP", "RSET"};
   std::string_view keyword = text.substr(0, 4);
   return std::find(std::begin(keywords), std::end(keywords), keyword) != std::end(keywords);
 }

@@ -3,17 +3,24 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTimer>
 
 #include "config/policy_settings.h"
 #include "config/service_settings.h"
+#include "config/security_settings.h"
 #include "config/settings_edit.h"
+#include "config/window/security_box.h"
 #include "config/window/start_box.h"
 #include "config_test_support.h"
 
@@ -267,6 +274,113 @@ TEST_F(ConfigWindowTest, ASharedProgramFolderKeepsItsTextsAndTheEditGoesToTheUse
   EXPECT_EQ(ReadFile(folder / "own" / "RenameTXT.txt"), "mine\r\n");
   EXPECT_EQ(ReadFile(Program("RenameTXT.txt")), "shipped\r\n");
   EXPECT_EQ(window.TextEditor(TProgramText::TextNotice)->toPlainText(), "mine\n");
+}
+
+TEST_F(ConfigWindowTest, SecurityIsChosenInTheCommandLinesWords) {
+  TConfigWindow window(places);
+  QComboBox* security = window.SecurityBox()->SecurityField();
+  ASSERT_EQ(security->count(), 3);
+  EXPECT_TRUE(security->itemText(0).startsWith("plain: "));
+  EXPECT_TRUE(security->itemText(1).startsWith("stls: "));
+  EXPECT_TRUE(security->itemText(2).startsWith("tls: "));
+  EXPECT_EQ(security->currentIndex(), 0);  // nothing stored: plain
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_FALSE(std::filesystem::exists(places.registryPath));
+
+  security->setCurrentIndex(2);
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("UpstreamSecurity"), "integer 2");
+  EXPECT_EQ(StoredSecurity(places.registryPath), TUpstreamSecurity::Implicit);
+  EXPECT_EQ(TConfigWindow(places).SecurityBox()->SecurityField()->currentIndex(), 2);
+}
+
+TEST_F(ConfigWindowTest, AnUnreadableSecurityShowsNoChoiceAndStaysUntilOneIsMade) {
+  WriteKey("\"UpstreamSecurity\"=dword:00000007\n\"Aktion\"=dword:2\n");
+  TConfigWindow window(places);
+  QComboBox* security = window.SecurityBox()->SecurityField();
+  EXPECT_EQ(security->currentIndex(), -1);
+  EXPECT_TRUE(window.NotesLabel()->text().contains("UpstreamSecurity"));
+  EXPECT_TRUE(window.NotesLabel()->text().contains("refuses every login"));
+  window.ActionButton(TBlockAction::Rename)->click();
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("UpstreamSecurity"), "integer 7");
+  security->setCurrentIndex(1);
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("UpstreamSecurity"), "integer 1");
+  EXPECT_FALSE(window.NotesLabel()->isVisible());
+}
+
+TEST_F(ConfigWindowTest, TheTrustedFileIsCheckedLikeOnTheCommandLine) {
+  const std::filesystem::path pem = folder / "server.pem";
+  const std::filesystem::path notPem = folder / "server.der";
+  WriteFile(pem, "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
+  WriteFile(notPem, std::string("\x30\x82\x01\x0a", 4));
+  TConfigWindow window(places);
+  QLineEdit* caFile = window.SecurityBox()->CAFileField();
+  EXPECT_TRUE(caFile->text().isEmpty());
+
+  // Refused: the proxy could not load it, so nothing at all is written.
+  caFile->setText(QString::fromStdString(notPem.string()));
+  window.ActionButton(TBlockAction::Delete)->click();
+  EXPECT_FALSE(window.Apply());
+  EXPECT_NE(window.LastError().find("holds no PEM certificate"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(places.registryPath));
+  caFile->setText(QString::fromStdString((folder / "missing.pem").string()));
+  EXPECT_FALSE(window.Apply());
+  EXPECT_NE(window.LastError().find("cannot be read"), std::string::npos);
+
+  caFile->setText(QString::fromStdString(pem.string()));
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(Stored("UpstreamCAFile"), "string \"" + pem.string() + "\"");
+  EXPECT_EQ(StoredCAFile(places.registryPath), pem.string());
+
+  // A stored file that went away is said, and does not stop other changes.
+  std::filesystem::remove(pem);
+  TConfigWindow again(places);
+  EXPECT_EQ(again.SecurityBox()->CAFileField()->text().toStdString(), pem.string());
+  EXPECT_TRUE(again.NotesLabel()->text().contains("refuses every TLS login"));
+  again.ActionButton(TBlockAction::Rename)->click();
+  ASSERT_TRUE(again.Apply()) << again.LastError();
+  EXPECT_EQ(Stored("Aktion"), "integer 1");
+  // An empty field removes it: only the system's authorities again.
+  again.SecurityBox()->CAFileField()->clear();
+  ASSERT_TRUE(again.Apply()) << again.LastError();
+  EXPECT_EQ(Stored("UpstreamCAFile"), "missing");
+}
+
+TEST_F(ConfigWindowTest, TheFileChooserFillsInTheTrustedFile) {
+  const std::filesystem::path pem = folder / "own-ca.pem";
+  WriteFile(pem, "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
+  TConfigWindow window(places);
+  bool answered = false;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible()) return;
+    answer.stop();
+    answered = true;
+    dialog->selectFile(QString::fromStdString(pem.string()));
+    static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+  });
+  answer.start();
+  window.SecurityBox()->ChooseCAFileButton()->click();
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(window.SecurityBox()->CAFileField()->text().toStdString(), pem.string());
+  ASSERT_TRUE(window.Apply()) << window.LastError();
+  EXPECT_EQ(StoredCAFile(places.registryPath), pem.string());
+}
+
+TEST_F(ConfigWindowTest, EverythingFitsIntoTheWindowAsItOpens) {
+  WriteKey("\"UpstreamSecurity\"=dword:00000001\n");
+  TConfigWindow window(places);
+  window.show();
+  QApplication::processEvents();
+  // The long meanings of the security choices must not widen the window beyond its size.
+  EXPECT_LE(window.minimumSizeHint().width(), window.width());
+  EXPECT_LE(window.minimumSizeHint().height(), window.height());
+  // Kept in the build folder for a look at the layout.
+  EXPECT_TRUE(window.grab().save(QStringLiteral(GUI_SCREENS_DIR "/config-window.png")));
 }
 
 }  // namespace

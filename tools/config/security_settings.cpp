@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr const char* kSecuritySetting = "UpstreamSecurity";
-constexpr const char* kCAFileSetting = "UpstreamCAFile";
-
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -29,6 +26,9 @@ const TRegValue* FindValue(const std::vector<TRegValue>& values, std::string_vie
 }
 
 }  // namespace
+
+const char* const kUpstreamSecurityName = "UpstreamSecurity";
+const char* const kUpstreamCAFileName = "UpstreamCAFile";
 
 const char* SecurityWord(TUpstreamSecurity security) {
   switch (security) {
@@ -61,9 +61,8 @@ std::optional<TUpstreamSecurity> FindSecurity(std::string_view word) {
   return std::nullopt;
 }
 
-std::optional<TUpstreamSecurity> StoredSecurity(const std::string& registryPath) {
-  const std::vector<TRegValue> values = ListSettings(registryPath);
-  const TRegValue* value = FindValue(values, kSecuritySetting);
+std::optional<TUpstreamSecurity> SecurityOfValues(const std::vector<TRegValue>& values) {
+  const TRegValue* value = FindValue(values, kUpstreamSecurityName);
   if (value == nullptr) return TUpstreamSecurity::Plain;
   TRegStore store;
   store.OpenKey(SettingsKeyFullPath()).SetValue(*value);
@@ -77,33 +76,47 @@ std::optional<TUpstreamSecurity> StoredSecurity(const std::string& registryPath)
   return static_cast<TUpstreamSecurity>(number);
 }
 
-void SetSecuritySetting(const std::string& registryPath, TUpstreamSecurity security) {
-  SetSetting(registryPath,
-             TRegValue::MakeInteger(kSecuritySetting, static_cast<std::uint32_t>(security)));
-}
-
-std::string StoredCAFile(const std::string& registryPath) {
-  const std::vector<TRegValue> values = ListSettings(registryPath);
-  const TRegValue* value = FindValue(values, kCAFileSetting);
+std::string CAFileOfValues(const std::vector<TRegValue>& values) {
+  const TRegValue* value = FindValue(values, kUpstreamCAFileName);
   if (value == nullptr) return std::string();
   TRegStore store;
   store.OpenKey(SettingsKeyFullPath()).SetValue(*value);
   return RegReadText(store, HKEY_LOCAL_MACHINE, kSettingsKeyPath, value->name);
 }
 
-void SetCAFileSetting(const std::string& registryPath, const std::string& path) {
+TRegValue SecurityValue(TUpstreamSecurity security) {
+  return TRegValue::MakeInteger(kUpstreamSecurityName, static_cast<std::uint32_t>(security));
+}
+
+TRegValue CAFileValue(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (path.empty() || !in) throw EConfigError("'" + path + "' cannot be read");
   std::ostringstream contents;
   contents << in.rdbuf();
   if (contents.str().find("-----BEGIN CERTIFICATE-----") == std::string::npos)
     throw EConfigError("'" + path + "' holds no PEM certificate (-----BEGIN CERTIFICATE-----)");
-  SetSetting(registryPath, TRegValue::MakeString(kCAFileSetting, path));
+  return TRegValue::MakeString(kUpstreamCAFileName, path);
+}
+
+std::optional<TUpstreamSecurity> StoredSecurity(const std::string& registryPath) {
+  return SecurityOfValues(ListSettings(registryPath));
+}
+
+void SetSecuritySetting(const std::string& registryPath, TUpstreamSecurity security) {
+  SetSetting(registryPath, SecurityValue(security));
+}
+
+std::string StoredCAFile(const std::string& registryPath) {
+  return CAFileOfValues(ListSettings(registryPath));
+}
+
+void SetCAFileSetting(const std::string& registryPath, const std::string& path) {
+  SetSetting(registryPath, CAFileValue(path));
 }
 
 void ClearCAFileSetting(const std::string& registryPath) {
   const std::vector<TRegValue> values = ListSettings(registryPath);
-  if (const TRegValue* value = FindValue(values, kCAFileSetting))
+  if (const TRegValue* value = FindValue(values, kUpstreamCAFileName))
     DeleteSetting(registryPath, value->name);
 }
 

@@ -161,6 +161,20 @@ void ReadSettings(const std::vector<TRegValue>& values, TConfigReading& r) {
   if (const TRegValue* v = Find(values, kListenAfterDropName)) {
     c.listenAfterDrop = IntegerOf(*v) == std::optional<std::int32_t>(1);
   }
+  c.security = SecurityOfValues(values);
+  if (const TRegValue* v = Find(values, kUpstreamSecurityName); v && !c.security)
+    r.notes.push_back(v->name + " (" + SettingDataText(*v) +
+                      ") is none of plain (0), stls (1), tls (2); the proxy refuses every login "
+                      "until it is changed");
+  c.caFile = CAFileOfValues(values);
+  if (!c.caFile.empty()) {
+    try {
+      CAFileValue(c.caFile);
+    } catch (const EConfigError& e) {
+      r.notes.push_back(std::string(kUpstreamCAFileName) + ": " + e.what() +
+                        ", so the proxy refuses every TLS login");
+    }
+  }
   for (std::string& note : SettingNotes(values)) r.notes.push_back(std::move(note));
 }
 
@@ -224,14 +238,23 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   if (after.strictNames && after.strictNames != before.strictNames) {
     changes.push_back(IntegerValue(kStrictNames, *after.strictNames ? 1 : 0));
   }
-  std::vector<std::string> portsCleared;
+  std::vector<std::string> cleared;
   for (TPortKind kind : {TPortKind::Listen, TPortKind::Upstream}) {
     const auto& port = kind == TPortKind::Listen ? after.listenPort : after.upstreamPort;
     if (port == (kind == TPortKind::Listen ? before.listenPort : before.upstreamPort)) continue;
     if (port) {
       changes.push_back(IntegerValue(PortSettingName(kind), *port));
     } else {
-      portsCleared.push_back(PortSettingName(kind));
+      cleared.push_back(PortSettingName(kind));
+    }
+  }
+  if (after.security && after.security != before.security)
+    changes.push_back(SecurityValue(*after.security));
+  if (after.caFile != before.caFile) {
+    if (after.caFile.empty()) {
+      cleared.push_back(kUpstreamCAFileName);
+    } else {
+      changes.push_back(CAFileValue(after.caFile));
     }
   }
   if (after.listenAfterDrop != before.listenAfterDrop) {
@@ -249,12 +272,12 @@ std::vector<std::string> WriteConfigChoices(const TConfigPlaces& places,
   }
 
   std::vector<std::string> notes;
-  if (!changes.empty() || !portsCleared.empty()) {
+  if (!changes.empty() || !cleared.empty()) {
     try {
       ModifyRegistryFile(places.registryPath, [&](TRegStore& store) {
         TRegKey& key = store.OpenKey(SettingsKeyFullPath());
         for (const TRegValue& v : changes) key.SetValue(v);
-        for (const std::string& name : portsCleared) key.DeleteValue(name);
+        for (const std::string& name : cleared) key.DeleteValue(name);
         return true;
       });
     } catch (const ERegistryFileError& e) {

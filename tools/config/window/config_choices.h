@@ -12,6 +12,7 @@
 
 #include "config/command_line.h"
 #include "config/program_texts.h"
+#include "config/security_settings.h"
 #include "platform/registry_file.h"
 
 enum class TBlockAction { Rename = 1, Delete = 2, LogOnly = 3 };
@@ -34,6 +35,9 @@ struct TConfigChoices {
   std::optional<int> listenPort;
   std::optional<int> upstreamPort;
   bool autostart = false;  // the desktop starts the proxy at login
+  // How the session to the real server is protected; nullopt: a value the proxy cannot read.
+  std::optional<TUpstreamSecurity> security;
+  std::string caFile;  // UpstreamCAFile as stored; empty: none
   bool operator==(const TConfigChoices&) const = default;
 };
 

@@ -19,6 +19,7 @@
 #include "app/headless_mirror.h"
 #include "config/settings_edit.h"
 #include "config/window/quarantine_page.h"
+#include "config/window/security_box.h"
 #include "config/window/start_box.h"
 #include "gui/display_probe.h"
 #include "gui/display_text.h"
@@ -155,6 +156,8 @@ void TConfigWindow::Build() {
   layout->addWidget(groupBox);
   start_ = new TStartBox(this);
   layout->addWidget(start_);
+  security_ = new TSecurityBox(this);
+  layout->addWidget(security_);
 
   auto* tabs = new QTabWidget(this);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -195,7 +198,7 @@ void TConfigWindow::Build() {
   QObject::connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
-  resize(640, 680);
+  resize(640, 760);
 }
 
 void TConfigWindow::Show(const TConfigReading& reading) {
@@ -216,6 +219,7 @@ void TConfigWindow::Show(const TConfigReading& reading) {
   report_->setEnabled(reading.storeReadable);
   strictNames_->setEnabled(reading.storeReadable);
   start_->Show(c, reading.storeReadable);
+  security_->Show(c, reading.storeReadable);
 
   QStringList lines;
   lines << DisplayText(SettingsKeyFullPath());
@@ -257,6 +261,7 @@ TConfigChoices TConfigWindow::CurrentChoices() const {
   c.sendReport = Decision(report_);
   c.strictNames = Decision(strictNames_);
   start_->Read(c);
+  security_->Read(c);
   for (const TProgramTextInfo& info : ProgramTexts()) {
     const size_t t = static_cast<size_t>(info.kind);
     const QString text = editors_[t]->toPlainText();

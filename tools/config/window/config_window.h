@@ -19,6 +19,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
 class TStartBox;
+class TSecurityBox;
 class TQuarantinePage;
 
 // The bytes to store for an edited text: the original bytes when the text shows unchanged;
@@ -50,6 +51,7 @@ class TConfigWindow : public QDialog {
   // The notes on what was read, above everything else; hidden when there are none.
   QLabel* NotesLabel() const { return notes_; }
   TStartBox* StartBox() const { return start_; }
+  TSecurityBox* SecurityBox() const { return security_; }
   TQuarantinePage* QuarantinePage() const { return quarantine_; }
 
   void accept() override;
@@ -71,6 +73,7 @@ class TConfigWindow : public QDialog {
   QPlainTextEdit* stored_ = nullptr;
   QLabel* notes_ = nullptr;
   TStartBox* start_ = nullptr;
+  TSecurityBox* security_ = nullptr;
   TQuarantinePage* quarantine_ = nullptr;
 };
 

@@ -1,7 +1,8 @@
-// QUIT: end the upstream session (the server removes what DELE marked), say goodbye, close the
-// connection and listen again. The mail program always gets its "+OK", also when no upstream
-// session existed.
+// QUIT: end the upstream session (the server removes what DELE marked), say goodbye, end the
+// connection once the mail program has ended its side, and listen again. The mail program
+// always gets its "+OK", also when no upstream session existed.
 
+#include "net/graceful_close.h"
 #include "platform/message_loop.h"
 #include "proxy/main_form.h"
 
@@ -25,8 +26,9 @@ void TFormVazireRevivo::HandleQuit(TWSocket* Socket, const std::string&) {
   RetrievePending = false;
   Socket->SendText("+OK Vevazurod quits\r\n");
   WaitUntilSent(Socket);
-  Sleep(50);
-  Socket->Close();
+  // Whatever the mail program sent after its QUIT is read and dropped before the close:
+  // closing over unread bytes would reset the connection, and the goodbye could be lost.
+  DrainAndClose(*Socket);
   Image_QUIT->Show();
   Sleep(100);
   Button_RESETClick();

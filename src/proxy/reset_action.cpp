@@ -29,6 +29,9 @@ void TFormVazireRevivo::Button_RESETClick() {
   // A close leaves both unassigned, so they are set again before every Listen.
   WSocket1->SetPort(LocalServicePort());
   WSocket1->SetAddr("localhost");
+  // A close also turns lingering on with no time, which would make every later session's
+  // close a reset that can throw away the last reply.
+  WSocket1->SetLingerOnOff(wsLingerOff);
   WSocket1->SetSendBlockSize(32768);
   Pop3Cli1->Socket()->SetSendBlockSize(32768);
   Sleep(50);

@@ -1,4 +1,5 @@
-// The mail program's session must not wait for acknowledgements between its small writes.
+// The mail program's session must not wait for acknowledgements between its small writes, and
+// must end with an orderly close, never a reset, in every session.
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -10,6 +11,14 @@
 
 namespace proxytest {
 namespace {
+
+// Whether closing the socket resets the connection (lingering on, with no time).
+bool ClosesWithReset(TSocket handle) {
+  linger value{};
+  socklen_t len = sizeof value;
+  if (::getsockopt(handle, SOL_SOCKET, SO_LINGER, &value, &len) != 0) return true;
+  return value.l_onoff != 0 && value.l_linger == 0;
+}
 
 int NoDelayOf(TSocket handle) {
   int value = -1;
@@ -59,6 +68,24 @@ TEST_F(ServiceSocketOptions, MailProgramSessionSendsWithoutDelay) {
   ASSERT_EQ(form->WSocket1->State(), wsConnected);
   EXPECT_NE(NoDelayOf(form->WSocket1->HSocket()), 0);
   Finish(client, 1);
+}
+
+TEST_F(ServiceSocketOptions, EverySessionClosesWithoutAReset) {
+  Start();
+  for (int session = 0; session < 3; ++session) {
+    ASSERT_TRUE(PumpUntil([&] { return form->WSocket1->State() == wsListening; }));
+    TScriptedClient client(ServicePort(*form));
+    client.ExpectBytes(Greeting)
+        .Gate(1)
+        .SendLine("QUIT")
+        .Expect("+OK Vevazurod quits")
+        .ExpectClosed();
+    client.Close();
+    RunToGate(client, 1);
+    ASSERT_EQ(form->WSocket1->State(), wsConnected);
+    EXPECT_FALSE(ClosesWithReset(form->WSocket1->HSocket())) << "session " << session;
+    Finish(client, 1);
+  }
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,6 +20,8 @@
 
 #include "platform/ascii_text.h"
 #include "platform/line_splitter.h"
+#include "platform/system_error_text.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -322,30 +323,12 @@ TErrorReports& ErrorReports() {
   return reports;
 }
 
-std::string SystemError(const std::string& what, const std::string& path, int error) {
-  return what + " " + path + ": " + std::strerror(error);
-}
-
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  int Release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 void WriteAll(int fd, std::string_view data, const std::string& path) {
   while (!data.empty()) {
     ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw ERegistryFileError(SystemError("cannot write", path, n < 0 ? errno : EIO));
+    if (n <= 0)
+      throw ERegistryFileError(SystemErrorText("cannot write", path, n < 0 ? errno : EIO));
     data.remove_prefix(static_cast<std::size_t>(n));
   }
 }
@@ -616,14 +599,14 @@ std::string RegistryFilePath() {
 }
 
 TRegStore LoadRegistryFile(const std::string& path) {
-  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
     if (errno == ENOENT) return {};
-    throw ERegistryFileError(SystemError("cannot open the registry file", path, errno));
+    throw ERegistryFileError(SystemErrorText("cannot open the registry file", path, errno));
   }
   struct stat st;
   if (::fstat(fd.Get(), &st) != 0)
-    throw ERegistryFileError(SystemError("cannot read the registry file", path, errno));
+    throw ERegistryFileError(SystemErrorText("cannot read the registry file", path, errno));
   if (!S_ISREG(st.st_mode))
     throw ERegistryFileError("the registry file " + path + " is not a plain file");
   if (static_cast<std::size_t>(st.st_size) > kMaxFileSize)
@@ -633,7 +616,8 @@ TRegStore LoadRegistryFile(const std::string& path) {
   for (;;) {
     ssize_t n = ::read(fd.Get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw ERegistryFileError(SystemError("cannot read the registry file", path, errno));
+    if (n < 0)
+      throw ERegistryFileError(SystemErrorText("cannot read the registry file", path, errno));
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxFileSize)
@@ -701,17 +685,16 @@ void ReplaceFileAtomically(const std::string& requestedPath, std::string_view co
   std::filesystem::path target(path);
   std::string temp =
       (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  TUniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.Get() < 0)
-    throw ERegistryFileError(SystemError("cannot create a file beside", path, errno));
+    throw ERegistryFileError(SystemErrorText("cannot create a file beside", path, errno));
   try {
     WriteAll(fd.Get(), content, temp);
     if (::fchmod(fd.Get(), NewFileMode(path)) != 0 || ::fsync(fd.Get()) != 0)
-      throw ERegistryFileError(SystemError("cannot write", temp, errno));
-    if (::close(fd.Release()) != 0)
-      throw ERegistryFileError(SystemError("cannot write", temp, errno));
+      throw ERegistryFileError(SystemErrorText("cannot write", temp, errno));
+    if (fd.Close() != 0) throw ERegistryFileError(SystemErrorText("cannot write", temp, errno));
     if (::rename(temp.c_str(), path.c_str()) != 0)
-      throw ERegistryFileError(SystemError("cannot replace", path, errno));
+      throw ERegistryFileError(SystemErrorText("cannot replace", path, errno));
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -737,11 +720,11 @@ bool ModifyRegistryFile(const std::string& path, const std::function<bool(TRegSt
                         bool replaceBrokenFile) {
   CreateParentFolder(path);
   std::string lockPath = path + ".lock";
-  TFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  TUniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (lock.Get() < 0)
-    throw ERegistryFileError(SystemError("cannot open the lock file", lockPath, errno));
+    throw ERegistryFileError(SystemErrorText("cannot open the lock file", lockPath, errno));
   while (::flock(lock.Get(), LOCK_EX) != 0) {
-    if (errno != EINTR) throw ERegistryFileError(SystemError("cannot lock", lockPath, errno));
+    if (errno != EINTR) throw ERegistryFileError(SystemErrorText("cannot lock", lockPath, errno));
   }
   TRegStore store;
   try {

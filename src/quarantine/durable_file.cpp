@@ -6,34 +6,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
+
+#include "platform/system_error_text.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
-  throw EDurableFileError(what + " " + path + ": " + std::strerror(error));
+  throw EDurableFileError(SystemErrorText(what, path, error));
 }
-
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-  // Closes now, so that a late write error (reported by close on some file systems) is seen.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 void MakeFolder(const std::string& folder) {
   if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return;
@@ -69,7 +51,7 @@ std::string WriteTemporaryFile(const std::string& folder, std::string_view bytes
   std::string path = folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
   std::vector<char> pattern(path.begin(), path.end());
   pattern.push_back('\0');
-  TFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
+  TUniqueFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
   if (fd.Get() < 0) Fail("cannot create a file in", folder, errno);
   path = pattern.data();
   auto fail = [&path](const char* what, int error) {
@@ -111,7 +93,7 @@ bool RenameIfAbsent(const std::string& from, const std::string& to) {
 }
 
 void SyncFolder(const std::string& folder) {
-  TFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  TUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.Get() < 0) Fail("cannot open the folder", folder, errno);
   if (::fsync(fd.Get()) != 0 && errno != EINVAL) Fail("cannot flush the folder", folder, errno);
 }
@@ -128,7 +110,7 @@ void ReplaceFileDurably(const std::string& path, std::string_view bytes, mode_t 
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) Fail("cannot open", path, errno);
   std::string bytes;
   char block[65536];

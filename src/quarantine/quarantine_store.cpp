@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
+#include "platform/system_error_text.h"
 #include "quarantine/copy_names.h"
 #include "quarantine/durable_file.h"
 
@@ -25,8 +25,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) {
     if (errno == ENOENT) return names;
-    throw EQuarantineError("cannot read the quarantine folder " + folder + ": " +
-                           std::strerror(errno));
+    throw EQuarantineError(SystemErrorText("cannot read the quarantine folder", folder, errno));
   }
   while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
   ::closedir(dir);
@@ -40,7 +39,7 @@ bool IsNumber(std::string_view text) {
 
 void RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    throw EQuarantineError("cannot remove " + path + ": " + std::strerror(errno));
+    throw EQuarantineError(SystemErrorText("cannot remove", path, errno));
   }
 }
 
@@ -67,7 +66,7 @@ std::string TQuarantine::Keep(std::string_view mail, const TCopyRecord& record,
     if (placed.empty()) throw EDurableFileError("no free file name in " + folder_);
     mailTemporary.clear();
     if (::rename(recordTemporary.c_str(), RecordPath(placed).c_str()) != 0) {
-      throw EDurableFileError("cannot write " + RecordPath(placed) + ": " + std::strerror(errno));
+      throw EDurableFileError(SystemErrorText("cannot write", RecordPath(placed), errno));
     }
     recordTemporary.clear();
     SyncFolder(folder_);

@@ -8,14 +8,14 @@
 #include "config/command_line.h"
 #include "config_test_support.h"
 #include "quarantine/quarantine_store.h"
+#include "quarantine_test_support.h"
 
 namespace {
 
+using config_test::kNow;
 using config_test::ReadFile;
 using config_test::WriteFile;
 using namespace std::string_literals;
-
-constexpr std::time_t kNow = 1796832930;  // 2026-12-09 16:15:30 UTC
 
 struct TResult {
   int status;
@@ -39,11 +39,8 @@ class QuarantineCommand : public ::testing::Test {
   TQuarantine Store() const { return TQuarantine(places_.quarantineFolder); }
   std::string Keep(const std::string& mail, const std::string& subject,
                    std::vector<std::string> blocked, std::time_t moment) {
-    TCopyRecord record;
-    record.From = "Mallory <m@example.net>";
-    record.Subject = subject;
-    record.Blocked = std::move(blocked);
-    return Store().Keep(mail, record, moment);
+    return config_test::KeepCopy(places_.quarantineFolder, mail, subject, std::move(blocked),
+                                 moment);
   }
 
   config_test::PrivateRegistry reg_;

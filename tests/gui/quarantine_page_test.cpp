@@ -10,13 +10,13 @@
 #include "config/window/config_window.h"
 #include "config_test_support.h"
 #include "open_recorder.h"
+#include "quarantine_test_support.h"
 
 namespace {
 
+using config_test::kNow;
 using config_test::ReadFile;
 using config_test::TempFolder;
-
-constexpr std::time_t kNow = 1796832930;  // 2026-12-09 16:15:30 UTC
 
 class QuarantinePageTest : public ::testing::Test {
  protected:
@@ -28,11 +28,8 @@ class QuarantinePageTest : public ::testing::Test {
   TQuarantine Store() const { return TQuarantine(places.quarantineFolder); }
   std::string Keep(const std::string& mail, const std::string& subject,
                    std::vector<std::string> blocked, std::time_t moment) {
-    TCopyRecord record;
-    record.From = "Mallory <m@example.net>";
-    record.Subject = subject;
-    record.Blocked = std::move(blocked);
-    return Store().Keep(mail, record, moment);
+    return config_test::KeepCopy(places.quarantineFolder, mail, subject, std::move(blocked),
+                                 moment);
   }
 
   TempFolder folder;

@@ -178,6 +178,12 @@ void SetReceiveBuffer(int fd, int bytes) {
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+std::string Pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+  return s;
+}
+
 }  // namespace nettest
 
 int main(int argc, char** argv) {

@@ -29,6 +29,8 @@ std::string ReadToEnd(int fd, int timeoutMs = 5000);
 // Closes with a reset instead of an orderly close.
 void CloseWithReset(int fd);
 void SetReceiveBuffer(int fd, int bytes);
+// n letters in which a piece that went missing, came twice or out of order shows.
+std::string Pattern(std::size_t n);
 
 // True when the tests run in a network namespace of their own (name look-ups then reach
 // no server at all).

@@ -5,40 +5,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "event_log.h"
-#include "net/wsocket.h"
-#include "net_test_util.h"
+#include "plain_peer_fixture.h"
 
 using namespace nettest;
 
 namespace {
 
-class ClientTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    listenFd = PlainListen(port);
-    ASSERT_GE(listenFd, 0);
-    log.Attach(sock);
-  }
-  void TearDown() override {
-    if (peer >= 0) close(peer);
-    if (listenFd >= 0) close(listenFd);
-  }
-  void ConnectAndAccept() {
-    sock.SetAddr("127.0.0.1");
-    sock.SetPort(std::to_string(port));
-    sock.Connect();
-    peer = PlainAccept(listenFd);
-    ASSERT_GE(peer, 0);
-    ASSERT_TRUE(PumpUntil([&] { return sock.State() == wsConnected; }));
-  }
-
-  std::uint16_t port = 0;
-  int listenFd = -1;
-  int peer = -1;
-  TWSocket sock;
-  TEventLog log;
-};
+class ClientTest : public PlainPeerTest {};
 
 TEST_F(ClientTest, ConnectSequenceAndExactlyOneWriteNotification) {
   ConnectAndAccept();

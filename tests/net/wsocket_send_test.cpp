@@ -6,49 +6,22 @@
 #include <algorithm>
 #include <thread>
 
-#include "event_log.h"
-#include "net/wsocket.h"
-#include "net_test_util.h"
+#include "plain_peer_fixture.h"
 
 using namespace nettest;
 
 namespace {
 
-std::string Pattern(std::size_t n) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
-  return s;
-}
-
-class SendTest : public ::testing::Test {
+class SendTest : public PlainPeerTest {
  protected:
-  void SetUp() override {
-    listenFd = PlainListen(port);
-    ASSERT_GE(listenFd, 0);
-    log.Attach(sock);
-  }
-  void TearDown() override {
-    if (peer >= 0) close(peer);
-    close(listenFd);
-  }
   // A loopback connection accepts a few megabytes before it pushes back, so the tests that
   // need a peer that does not keep up send 16 MiB while the peer reads nothing.
   void Open() {
-    sock.SetAddr("127.0.0.1");
-    sock.SetPort(std::to_string(port));
-    sock.Connect();
-    peer = PlainAccept(listenFd);
-    ASSERT_GE(peer, 0);
+    ConnectAndAccept();
     // The first write notification after the connect is part of every session: wait for it.
     ASSERT_TRUE(PumpUntil([&] { return log.Has("sent 0"); }));
     log.events.clear();
   }
-
-  std::uint16_t port = 0;
-  int listenFd = -1;
-  int peer = -1;
-  TWSocket sock;
-  TEventLog log;
 };
 
 TEST_F(SendTest, BlocksOfSendBlockSizeAndDataSentOnlyAfterSendReturns) {

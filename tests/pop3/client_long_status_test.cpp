@@ -2,44 +2,14 @@
 // of the line is neither data of the reply nor the status line of the next one.
 #include <gtest/gtest.h>
 
-#include "pop3/pop3_client.h"
-#include "pop3_test_support.h"
-#include "scripted_pop3_server.h"
+#include "logged_in_session.h"
 
 using S = ScriptedPop3Server;
 
 namespace {
 
-struct LoggedIn {
-  S server;
-  TPop3Cli client;
-  Pop3Recorder rec;
-
-  void Start(std::vector<S::Step> rest) {
-    std::vector<S::Step> script = {S::Send("+OK hi\r\n"), S::Expect("USER u"), S::Send("+OK\r\n"),
-                                   S::Expect("PASS p"), S::Send("+OK\r\n")};
-    script.insert(script.end(), rest.begin(), rest.end());
-    server.Play(std::move(script));
-    rec.Attach(client);
-    client.SetHost("127.0.0.1");
-    client.SetPort(server.Port());
-    client.SetUserName("u");
-    client.SetPassWord("p");
-    client.Connect();
-    Wait(1);
-    client.User();
-    Wait(2);
-    client.Pass();
-    Wait(3);
-    ASSERT_EQ(client.ProtocolState(), pop3Transaction);
-  }
-  void Wait(std::size_t count) {
-    ASSERT_TRUE(PumpUntil([&] { return rec.done.size() >= count; })) << "completion " << count;
-  }
-};
-
 TEST(Pop3LongStatusLine, TheRestOfAPositiveStatusLineIsNoDataOfTheMail) {
-  LoggedIn s;
+  LoggedInSession s;
   const std::string status = "+OK " + std::string(5000, 's');
   s.Start({S::Expect("RETR 1"), S::Send(status + "\r\nSubject: x\r\n\r\nbody\r\n.\r\n"),
            S::AwaitClose()});
@@ -58,7 +28,7 @@ TEST(Pop3LongStatusLine, TheRestOfAPositiveStatusLineIsNoDataOfTheMail) {
 }
 
 TEST(Pop3LongStatusLine, TheRestArrivingAfterTheNextCommandIsNotItsReply) {
-  LoggedIn s;
+  LoggedInSession s;
   // The first 4093 bytes end the STAT; the rest of the line comes only after the NOOP.
   s.Start({S::Expect("STAT"), S::Send("+OK 2 300 " + std::string(5000, 'p')), S::Expect("NOOP"),
            S::Send("\r\n+OK\r\n"), S::AwaitClose()});

@@ -1,5 +1,6 @@
 #include "inspection/encoded_words.h"
 
+#include "inspection/charset_text.h"
 #include "platform/ascii_text.h"
 
 namespace {
@@ -54,8 +55,14 @@ std::string DecodeQ(std::string_view text) {
   return out;
 }
 
-// One encoded word at `at` ("=?" already seen there): its decoded bytes and its length.
-bool ReadWord(std::string_view text, std::size_t at, std::string& decoded, std::size_t& length) {
+struct TWord {
+  std::string Charset;
+  std::string Bytes;
+  std::size_t Length = 0;
+};
+
+// One encoded word at `at` ("=?" already seen there): its charset, its bytes and its length.
+bool ReadWord(std::string_view text, std::size_t at, TWord& word) {
   const std::size_t q1 = text.find('?', at + 2);
   if (q1 == std::string_view::npos || q1 + 2 >= text.size() || text[q1 + 2] != '?') return false;
   const std::size_t close = text.find("?=", q1 + 3);
@@ -68,64 +75,60 @@ bool ReadWord(std::string_view text, std::size_t at, std::string& decoded, std::
   const std::string_view payload = text.substr(q1 + 3, close - q1 - 3);
   if (payload.find_first_of(" \t") != std::string_view::npos) return false;
   if (encoding == 'B') {
-    decoded = DecodeBase64(payload);
+    word.Bytes = DecodeBase64(payload);
   } else if (encoding == 'Q') {
-    decoded = DecodeQ(payload);
+    word.Bytes = DecodeQ(payload);
   } else {
     return false;
   }
-  if (IsLatin1Charset(charset)) decoded = Latin1ToUtf8(decoded);
-  length = close + 2 - at;
+  word.Charset = charset;
+  word.Length = close + 2 - at;
   return true;
 }
 
 }  // namespace
 
-bool IsLatin1Charset(std::string_view charset) {
-  return ascii::EqualsNoCase(charset, "iso-8859-1") || ascii::EqualsNoCase(charset, "latin1") ||
-         ascii::EqualsNoCase(charset, "iso-8859-15") ||
-         ascii::EqualsNoCase(charset, "windows-1252") || ascii::EqualsNoCase(charset, "cp1252");
-}
-
-std::string Latin1ToUtf8(std::string_view bytes) {
-  std::string out;
-  for (char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string DecodeEncodedWords(std::string_view text) {
   std::string out;
-  std::size_t i = 0;
+  // Adjacent words of one charset are joined before they are converted, as mail programs do:
+  // a character may be split between two words.
+  std::string pendingCharset, pendingBytes;
+  auto flush = [&] {
+    out += CharsetToUtf8(pendingCharset, pendingBytes);
+    pendingCharset.clear();
+    pendingBytes.clear();
+  };
+  // Blanks after an encoded word: dropped when another word follows.
+  std::string blanks;
   bool lastWasWord = false;
-  std::size_t blanksFrom = std::string_view::npos;
+  std::size_t i = 0;
   while (i < text.size()) {
-    std::string decoded;
-    std::size_t length = 0;
-    if (text.compare(i, 2, "=?") == 0 && ReadWord(text, i, decoded, length)) {
-      // Blanks between two encoded words belong to neither.
-      if (lastWasWord && blanksFrom != std::string_view::npos) out.resize(blanksFrom);
-      out += decoded;
-      i += length;
+    TWord word;
+    if (text.compare(i, 2, "=?") == 0 && ReadWord(text, i, word)) {
+      blanks.clear();
+      if (!lastWasWord || !ascii::EqualsNoCase(word.Charset, pendingCharset)) {
+        flush();
+        pendingCharset = word.Charset;
+      }
+      pendingBytes += word.Bytes;
+      i += word.Length;
       lastWasWord = true;
-      blanksFrom = std::string_view::npos;
       continue;
     }
     const char c = text[i++];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      if (blanksFrom == std::string_view::npos) blanksFrom = out.size();
-    } else {
+    if (lastWasWord) {
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+        blanks += c;
+        continue;
+      }
+      flush();
+      out += blanks;
+      blanks.clear();
       lastWasWord = false;
-      blanksFrom = std::string_view::npos;
     }
     out += c;
   }
+  flush();
+  out += blanks;
   return out;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "inspection/charset_text.h"
 #include "inspection/encoded_words.h"
 #include "platform/ascii_text.h"
 
@@ -181,7 +182,7 @@ std::vector<std::string> DecodedParamValues(const std::vector<THeaderParam>& par
     } else if (param.Extended) {
       std::string_view charset;
       const std::string decoded = PercentDecoded(WithoutCharset(param.Value, charset));
-      values.push_back(IsLatin1Charset(charset) ? Latin1ToUtf8(decoded) : decoded);
+      values.push_back(CharsetToUtf8(charset, decoded));
     } else {
       values.push_back(DecodeEncodedWords(param.Value));
     }
@@ -201,6 +202,7 @@ std::vector<std::string> DecodedParamValues(const std::vector<THeaderParam>& par
     if (section->Section == 0 && section->Extended) value = WithoutCharset(value, charset);
     joined += section->Extended ? PercentDecoded(value) : std::string(value);
   }
-  values.push_back(IsLatin1Charset(charset) ? Latin1ToUtf8(joined) : DecodeEncodedWords(joined));
+  // Without a charset the sections may still be written as encoded words.
+  values.push_back(charset.empty() ? DecodeEncodedWords(joined) : CharsetToUtf8(charset, joined));
   return values;
 }

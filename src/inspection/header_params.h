@@ -32,7 +32,7 @@ std::vector<THeaderParam> ReadHeaderParams(std::string_view fieldValue);
 
 // Every value a mail program may take for the parameter `lowerName`, decoded to bytes: each
 // plain occurrence on its own (encoded words in it decoded), and the RFC 2231 form joined from
-// its sections in section order, percent-decoded and, for Latin-1 and Windows-1252 charsets,
-// converted to UTF-8.
+// its sections in section order, percent-decoded and converted from its charset to UTF-8 (see
+// CharsetToUtf8).
 std::vector<std::string> DecodedParamValues(const std::vector<THeaderParam>& params,
                                             std::string_view lowerName);

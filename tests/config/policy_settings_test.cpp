@@ -16,7 +16,9 @@ TEST(PolicySettings, MissingKeyGivesTheProxysDefaults) {
             "the mail (Aktion 1)\n"
             "Blocked: scripts (JS WSH VBS WSC VBE VB SCT); programs (EXE COM BAT); own list "
             "\"\"\n"
-            "Report mail for a deleted mail: no\n");
+            "Report mail for a deleted mail: no\n"
+            "Strict attachment names: off (only \"attachment\" lines with filename= are "
+            "judged)\n");
 }
 
 TEST(PolicySettings, ReadsStoredValuesByTheProxysRules) {
@@ -35,11 +37,20 @@ TEST(PolicySettings, ReadsStoredValuesByTheProxysRules) {
   EXPECT_TRUE(policy.blockOwnList);
   EXPECT_EQ(policy.ownExtensions, "pif");
   EXPECT_FALSE(policy.sendReport) << "only 1 asks for a report";
+  EXPECT_FALSE(policy.strictNames);
 
   reg.WriteKey("\"Aktion\"=dword:0\n\"CheckBox_SendError\"=hex:01\n");
   policy = ReadPolicySettings(reg.Path());
   EXPECT_EQ(policy.action, 1);
   EXPECT_TRUE(policy.sendReport);
+
+  reg.WriteKey("\"StrictAttachmentNames\"=dword:1\n");
+  policy = ReadPolicySettings(reg.Path());
+  EXPECT_TRUE(policy.strictNames);
+  EXPECT_NE(DescribePolicy(policy).find("\nStrict attachment names: on (every name"),
+            std::string::npos);
+  reg.WriteKey("\"StrictAttachmentNames\"=dword:2\n");
+  EXPECT_FALSE(ReadPolicySettings(reg.Path()).strictNames) << "only 1 turns strict names on";
 }
 
 TEST(PolicySettings, WrittenPolicyReadsBackAndEndsTheLongerNameTrap) {
@@ -50,6 +61,7 @@ TEST(PolicySettings, WrittenPolicyReadsBackAndEndsTheLongerNameTrap) {
   policy.blockScripts = false;
   policy.ownExtensions = "pif,scr";
   policy.sendReport = true;
+  policy.strictNames = true;
   WritePolicySettings(reg.Path(), policy);
   EXPECT_EQ(ReadPolicySettings(reg.Path()), policy);
   EXPECT_NE(DescribePolicy(policy).find("only logged"), std::string::npos);

@@ -12,6 +12,7 @@ constexpr std::string_view kPrograms = "CheckBox_CheckAttach_EXEs";
 constexpr std::string_view kOwnList = "CheckBox_CheckAttach_Other";
 constexpr std::string_view kOthers = "Others";
 constexpr std::string_view kSendReport = "CheckBox_SendError";
+constexpr std::string_view kStrictNames = "StrictAttachmentNames";
 
 bool GroupOn(const TRegStore& store, std::string_view switchName) {
   return !(RegValueNameExists(store, HKEY_LOCAL_MACHINE, kSettingsKeyPath, switchName) &&
@@ -38,6 +39,8 @@ TPolicySettings ReadPolicySettings(const std::string& registryPath) {
     policy.ownExtensions = RegReadText(store, HKEY_LOCAL_MACHINE, kSettingsKeyPath, kOthers);
     policy.sendReport =
         RegReadInteger(store, HKEY_LOCAL_MACHINE, kSettingsKeyPath, kSendReport) == 1;
+    policy.strictNames =
+        RegReadInteger(store, HKEY_LOCAL_MACHINE, kSettingsKeyPath, kStrictNames) == 1;
     return policy;
   } catch (const ERegistryError& e) {
     throw EConfigError(std::string("the proxy cannot read its settings (") + e.what() +
@@ -58,6 +61,7 @@ void WritePolicySettings(const std::string& registryPath, const TPolicySettings&
       k.SetValue(TRegValue::MakeInteger(std::string(kOwnList), flag(policy.blockOwnList)));
       k.SetValue(TRegValue::MakeString(std::string(kOthers), policy.ownExtensions));
       k.SetValue(TRegValue::MakeInteger(std::string(kSendReport), flag(policy.sendReport)));
+      k.SetValue(TRegValue::MakeInteger(std::string(kStrictNames), flag(policy.strictNames)));
       return true;
     });
   } catch (const ERegistryFileError& e) {
@@ -87,5 +91,9 @@ std::string DescribePolicy(const TPolicySettings& policy) {
   out += "Blocked: " + (groups.empty() ? std::string("nothing") : groups) + "\n";
   out +=
       std::string("Report mail for a deleted mail: ") + (policy.sendReport ? "yes" : "no") + "\n";
+  out += std::string("Strict attachment names: ") +
+         (policy.strictNames ? "on (every name a mail program may take is judged)"
+                             : "off (only \"attachment\" lines with filename= are judged)") +
+         "\n";
   return out;
 }

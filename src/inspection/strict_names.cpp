@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "inspection/encoded_mail.h"
 #include "inspection/encoded_words.h"
 #include "inspection/header_params.h"
 #include "inspection/part_headers.h"
 #include "platform/ascii_text.h"
-#include "platform/line_splitter.h"
 
 namespace {
 
@@ -25,6 +25,7 @@ struct THeaderInfo {
   std::vector<TNamedField> Fields;
   bool IsMessage = false;
   bool IsText = true;
+  std::string TransferEncoding;
 };
 
 // Removes the UTF-8 forms of U+200E, U+200F, U+202A to U+202E and U+2066 to U+2069.
@@ -91,6 +92,9 @@ THeaderInfo JudgeHeader(const std::vector<std::string>& lines, std::size_t first
           field.Params = ReadHeaderParams(value);
           add("filename", "filename");
           add("name", "name");
+        } else if (field.LowerName == "content-transfer-encoding") {
+          info.TransferEncoding = ascii::Trim(value, ascii::TTrimSet::tsSpaceAndControls);
+          return;
         } else if (field.LowerName == "content-description") {
           description = std::move(field);
           hasDescription = true;
@@ -131,6 +135,9 @@ class TVisitor {
   virtual void UuencodeLine(std::size_t index, const std::string& mode,
                             const std::string& name) = 0;
   virtual void TooDeep() = 0;
+  // An attached mail in lines [from, to) whose body is encoded: it cannot be walked in place.
+  virtual void EncodedMail(const std::vector<std::string>& lines, std::size_t from, std::size_t to,
+                           const std::string& encoding, int depth) = 0;
 };
 
 void WalkMail(const std::vector<std::string>& lines, std::size_t begin, std::size_t end, int depth,
@@ -141,7 +148,11 @@ void WalkMail(const std::vector<std::string>& lines, std::size_t begin, std::siz
   }
   auto body = [&](const THeaderInfo& info, std::size_t from, std::size_t to) {
     if (info.IsMessage) {
-      WalkMail(lines, from, to, depth + 1, visitor);
+      if (IsEncodedMailBody(info.TransferEncoding)) {
+        visitor.EncodedMail(lines, from, to, info.TransferEncoding, depth + 1);
+      } else {
+        WalkMail(lines, from, to, depth + 1, visitor);
+      }
       return;
     }
     if (!info.IsText) return;
@@ -179,6 +190,11 @@ class TCollector : public TVisitor {
     Names.push_back({NormalizedAttachmentName(name), "uuencode", false});
   }
   void TooDeep() override { Names.push_back({std::string(), "nesting", true}); }
+  void EncodedMail(const std::vector<std::string>& lines, std::size_t from, std::size_t to,
+                   const std::string& encoding, int depth) override {
+    const TEndedLines inner = SplitKeepingEnds(DecodeMailBody(lines, from, to, encoding));
+    WalkMail(inner.Lines, 0, inner.Lines.size(), depth, *this);
+  }
 
   std::vector<TStrictName> Names;
 };
@@ -193,11 +209,25 @@ std::string PlainAsciiName(const std::string& name) {
   return out + "BLOCKED";
 }
 
+// Lines [First, End) give way to Lines.
 struct TEdit {
   std::size_t First = 0;
   std::size_t End = 0;
-  std::string Line;
+  std::vector<std::string> Lines;
 };
+
+int ApplyEdits(std::vector<std::string>& lines, std::vector<TEdit>& edits) {
+  // From the last to the first, so the earlier places stay where they were.
+  std::sort(edits.begin(), edits.end(),
+            [](const TEdit& a, const TEdit& b) { return a.First > b.First; });
+  for (const TEdit& edit : edits) {
+    const auto first = lines.begin() + static_cast<std::ptrdiff_t>(edit.First);
+    lines.erase(first, lines.begin() + static_cast<std::ptrdiff_t>(edit.End));
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(edit.First), edit.Lines.begin(),
+                 edit.Lines.end());
+  }
+  return static_cast<int>(edits.size());
+}
 
 class TRenamer : public TVisitor {
  public:
@@ -222,21 +252,54 @@ class TRenamer : public TVisitor {
         const char* param = field.LowerName == "content-type" ? "name" : "filename";
         line += value + "; " + param + "=\"" + safe + "\"";
       }
-      Edits.push_back({field.First, field.End, std::move(line)});
+      Edits.push_back({field.First, field.End, {std::move(line)}});
     }
   }
   void UuencodeLine(std::size_t index, const std::string& mode, const std::string& name) override {
     const std::string normalized = NormalizedAttachmentName(name);
     if (!blocked_(normalized)) return;
-    Edits.push_back({index, index + 1, "begin " + mode + " " + PlainAsciiName(normalized)});
+    Edits.push_back({index, index + 1, {"begin " + mode + " " + PlainAsciiName(normalized)}});
   }
   void TooDeep() override {}
+  // The attached mail is decoded, renamed as a mail of its own and written back in its
+  // encoding; its lines count as one rewrite.
+  void EncodedMail(const std::vector<std::string>& lines, std::size_t from, std::size_t to,
+                   const std::string& encoding, int depth) override;
 
   std::vector<TEdit> Edits;
 
  private:
   const TNameTest& blocked_;
 };
+
+// Renames in a text held as lines with their ends. A rewritten field keeps the end of its
+// last line; the lines a rewrite removed (the continuations of a folded field) take their
+// ends with them.
+int RenameInText(TEndedLines& text, const TNameTest& blocked, int depth) {
+  TRenamer renamer(blocked);
+  WalkMail(text.Lines, 0, text.Lines.size(), depth, renamer);
+  std::vector<TEdit>& edits = renamer.Edits;
+  std::sort(edits.begin(), edits.end(),
+            [](const TEdit& a, const TEdit& b) { return a.First > b.First; });
+  for (const TEdit& edit : edits) {
+    const std::string end = text.Ends[edit.End - 1];
+    text.Ends.erase(text.Ends.begin() + static_cast<std::ptrdiff_t>(edit.First),
+                    text.Ends.begin() + static_cast<std::ptrdiff_t>(edit.End));
+    text.Ends.insert(text.Ends.begin() + static_cast<std::ptrdiff_t>(edit.First), edit.Lines.size(),
+                     end);
+  }
+  return ApplyEdits(text.Lines, edits);
+}
+
+void TRenamer::EncodedMail(const std::vector<std::string>& lines, std::size_t from, std::size_t to,
+                           const std::string& encoding, int depth) {
+  // Blank lines at the end of the body stay as they are, outside the encoded text.
+  std::size_t end = to;
+  while (end > from && lines[end - 1].empty()) --end;
+  TEndedLines inner = SplitKeepingEnds(DecodeMailBody(lines, from, end, encoding));
+  if (RenameInText(inner, blocked_, depth) == 0) return;
+  Edits.push_back({from, end, EncodeMailBody(JoinKeepingEnds(inner), encoding)});
+}
 
 }  // namespace
 
@@ -257,7 +320,8 @@ std::string NormalizedAttachmentName(std::string_view decoded) {
 }
 
 std::vector<TStrictName> StrictAttachmentNames(std::string_view content) {
-  const std::vector<std::string> lines = SplitLines(content, TLineEnds::leCrLfOnly);
+  // Lines end where the decoder ends them: at every LF.
+  const std::vector<std::string> lines = SplitKeepingEnds(content).Lines;
   TCollector collector;
   WalkMail(lines, 0, lines.size(), 0, collector);
   return collector.Names;
@@ -268,15 +332,24 @@ bool StrictNameBlocked(const TStrictName& name, const TNameTest& blocked) {
 }
 
 int RenameStrictNames(std::vector<std::string>& lines, const TNameTest& blocked) {
-  TRenamer renamer(blocked);
-  WalkMail(lines, 0, lines.size(), 0, renamer);
-  auto& edits = renamer.Edits;
-  std::sort(edits.begin(), edits.end(),
-            [](const TEdit& a, const TEdit& b) { return a.First > b.First; });
-  for (const TEdit& edit : edits) {
-    lines[edit.First] = edit.Line;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(edit.First + 1),
-                lines.begin() + static_cast<std::ptrdiff_t>(edit.End));
+  // The caller's lines end in CR LF; the mail's structure is read at every LF, as the
+  // decoder reads it, and the rewritten text is cut at CR LF again.
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines[i];
   }
-  return static_cast<int>(edits.size());
+  TEndedLines ended = SplitKeepingEnds(text);
+  const int rewritten = RenameInText(ended, blocked, 0);
+  if (rewritten == 0) return 0;
+  text = JoinKeepingEnds(ended);
+  lines.clear();
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t crlf = text.find("\r\n", start);
+    lines.emplace_back(
+        text.substr(start, crlf == std::string::npos ? std::string::npos : crlf - start));
+    if (crlf == std::string::npos) return rewritten;
+    start = crlf + 2;
+  }
 }

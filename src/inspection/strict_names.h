@@ -24,7 +24,9 @@ struct TStrictName {
 // blanks and class identifiers (".{...}") dropped until none is left.
 std::string NormalizedAttachmentName(std::string_view decoded);
 
-// Every name of a stored mail (lines ended by CR LF), in the order the header fields come.
+// Every name of a stored mail, in the order the header fields come. Lines end at every LF, as
+// the decoder ends them. An attached mail written in base64 or quoted-printable is decoded
+// and examined like any other.
 std::vector<TStrictName> StrictAttachmentNames(std::string_view content);
 
 using TNameTest = std::function<bool(const std::string& name)>;
@@ -35,5 +37,7 @@ bool StrictNameBlocked(const TStrictName& name, const TNameTest& blocked);
 // Rewrites every header field and uuencode begin line that carries a name `blocked` accepts:
 // all name parameters of the field (plain, quoted, RFC 2231 sections, encoded words) give way
 // to one plain quoted parameter, the name in printable ASCII followed by "BLOCKED". Returns the
-// number of fields and lines rewritten.
+// number of fields and lines rewritten. An encoded attached mail that holds such a name is
+// renamed inside and written back in its encoding (one rewrite). `lines` are the mail's lines
+// cut at CR LF; its structure is read at every LF.
 int RenameStrictNames(std::vector<std::string>& lines, const TNameTest& blocked);

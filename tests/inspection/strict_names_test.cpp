@@ -139,4 +139,21 @@ TEST(StrictNames, HarmlessMailsAreLeftAlone) {
   }
 }
 
+TEST(StrictNames, LinesEndedByABareLfAreReadAsTheDecoderReadsThem) {
+  // A server may hand on a mail whose lines end in LF alone: the decoder (and the designed
+  // rule) reads its parts, so strict names must too, and the rename keeps every line end.
+  const std::string mail =
+      "From: a@b\r\nContent-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: "
+      "application/x;\n\tname=\"a.exe\"\r\nX-Other: 1\n\nQUJD\n--b--\n";
+  EXPECT_EQ(Found(mail), Names{"a.exe"});
+  std::vector<std::string> lines = SplitLines(mail, TLineEnds::leCrLfOnly);
+  const TNameTest blocked = [](const std::string& n) { return IsBlockedAttachment(n, {"EXE"}); };
+  EXPECT_EQ(RenameStrictNames(lines, blocked), 1);
+  std::string joined;
+  for (std::size_t i = 0; i < lines.size(); ++i) joined += (i ? "\r\n" : "") + lines[i];
+  std::string expected = mail;
+  expected.replace(expected.find(";\n\tname"), 15, "; name=\"a.exeBLOCKED\"");
+  EXPECT_EQ(joined, expected);
+}
+
 }  // namespace

@@ -12,14 +12,16 @@ bool IsFoldedOn(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
-// The boundary a Content-Type field declares: "--" and its value in lower case; empty when
-// the field is no Content-Type or declares none.
-std::string DeclaredBoundary(std::string_view field) {
+// The boundaries a Content-Type field declares, each "--" and its value in lower case, in
+// the order written. The decoder takes the message's field only when its name is followed
+// by the colon at once, and a part's field whatever follows its name.
+std::vector<std::string> DeclaredBoundaries(std::string_view field, bool messageHeader) {
   mime::THeaderTokenReader tokens(field);
   std::string name, value;
   tokens.ReadName(name);
-  if (name != "content-type") return {};
+  if (name != "content-type" || (messageHeader && tokens.Ending() != ':')) return {};
   tokens.ReadValueToken(value);
+  std::vector<std::string> boundaries;
   while (tokens.Ending() == ';') {
     tokens.ReadName(name);
     if (tokens.Ending() != '=') continue;
@@ -27,10 +29,10 @@ std::string DeclaredBoundary(std::string_view field) {
     if (name == "boundary") {
       std::string boundary = "--";
       for (char c : value) boundary += mime::LowerAscii(c);
-      return boundary;
+      boundaries.push_back(std::move(boundary));
     }
   }
-  return {};
+  return boundaries;
 }
 
 class TBoundaries {
@@ -92,17 +94,22 @@ std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines, 
   std::size_t i = begin;
   while (i < count && !lines[i].empty()) ++i;
   std::string top;
+  bool multipart = false;
+  // The last boundary the message header declares counts.
   ForEachHeaderField(lines, begin, i, [&](std::string_view field, std::size_t, std::size_t) {
-    std::string declared = DeclaredBoundary(field);
-    if (!declared.empty()) top = std::move(declared);
+    std::vector<std::string> declared = DeclaredBoundaries(field, true);
+    if (declared.empty()) return;
+    top = std::move(declared.back());
+    multipart = true;
   });
-  if (top.empty()) return parts;
+  if (!multipart) return parts;
   TBoundaries boundaries(top);
 
   ++i;
   while (i < count && !boundaries.EndsPreamble(lines[i])) ++i;
   // i is a boundary line (or the end): a part header follows it.
-  while (i < count) {
+  // A boundary line that ends the mail opens no part.
+  while (i + 1 < count) {
     TPartHeader part;
     part.Boundary = i;
     part.First = i + 1;
@@ -113,8 +120,9 @@ std::vector<TPartHeader> FindPartHeaders(const std::vector<std::string>& lines, 
     part.End = j;
     ForEachHeaderField(lines, part.First, part.End,
                        [&](std::string_view field, std::size_t, std::size_t) {
-                         std::string declared = DeclaredBoundary(field);
-                         if (!declared.empty()) boundaries.AddInner(std::move(declared));
+                         for (std::string& declared : DeclaredBoundaries(field, false)) {
+                           boundaries.AddInner(std::move(declared));
+                         }
                        });
     parts.push_back(part);
     // The body runs up to the next boundary line of any level (a closing one included:

@@ -24,6 +24,7 @@
 #include "fuzz_check.h"
 #include "platform/application.h"
 #include "pop3/pop3_client.h"
+#include "pop3/receive_buffer.h"
 
 namespace {
 
@@ -221,7 +222,10 @@ TTrace Run(std::string_view server, const std::uint8_t* commands, TCutter cutter
   bool whole = plain.Line(line);
   Deliver(client, cutter, line);
   if (!whole) {
-    FUZZ_CHECK(client.trace.errorCodes.empty(), "a greeting without its line end was taken");
+    // A greeting longer than the receive buffer is taken by its first piece, as any long
+    // status line is; a shorter one waits for its line end.
+    if (line.size() < std::size_t(TPop3ReceiveBuffer::kMaxHeld))
+      FUZZ_CHECK(client.trace.errorCodes.empty(), "a greeting without its line end was taken");
     client.SessionCloses();
     FUZZ_CHECK(client.trace.errorCodes.size() == 1, "a cut greeting did not end the connect once");
     Application->ProcessMessages();

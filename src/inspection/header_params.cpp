@@ -45,7 +45,9 @@ class TParamReader {
     while (pos_ < text_.size()) {
       const char c = text_[pos_++];
       if (c == '\\') {
-        ++pos_;
+        // The escaped character, when there is one: a backslash that ends the field must
+        // not carry the reader past it.
+        if (pos_ < text_.size()) ++pos_;
       } else if (c == '(') {
         ++depth;
       } else if (c == ')' && --depth == 0) {

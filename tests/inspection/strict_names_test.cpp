@@ -25,6 +25,13 @@ TEST(HeaderParams, ReadsNamesInAnyCaseWithCommentsBlanksAndEscapes) {
   EXPECT_EQ(Values(" attachment; filename=\"x;y.txt\"; filename=b.js", "filename"),
             (Names{"x;y.txt", "b.js"}));
   EXPECT_EQ(Values(" text/plain; (name=\"c.exe\") charset=x", "name"), Names{});
+  // A comment cut off by a backslash at the end of the field ends the field, and the
+  // parameter stays within it (a rename erases it by these places).
+  for (const std::string field : {" a; filename=x.exe (\\", " a; filename=(\\"}) {
+    const auto params = ReadHeaderParams(field);
+    ASSERT_EQ(params.size(), 1u) << field;
+    EXPECT_LE(params[0].End, field.size()) << field;
+  }
   // A parameter without "=" and a broken section number are passed over.
   EXPECT_EQ(Values(" attachment; filename; filename*x=a.exe; name=b", "filename"), Names{});
 }

@@ -45,8 +45,34 @@ std::optional<TListLine> ParseListLine(std::string_view line) {
   if (line.empty() || blank == std::string_view::npos) return std::nullopt;
   const auto number = ToInt(line.substr(0, blank));
   const auto size = ToInt(line.substr(blank));
-  if (!number || !size) return std::nullopt;
+  if (!number || !size || *size < 0) return std::nullopt;
   return TListLine{*number, *size};
+}
+
+namespace {
+
+// Blanks, then one or more digits read into `value`; false when there are none or too many.
+template <typename T>
+bool TakeDecimal(std::string_view& text, T& value) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i == 0) return false;
+  text.remove_prefix(i);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end == text.data() || text.front() == '-') return false;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return text.empty() || text.front() == ' ';
+}
+
+}  // namespace
+
+std::optional<TStatReply> ParseStatReply(std::string_view line) {
+  const std::size_t blank = line.find(' ');
+  if (blank == std::string_view::npos) return std::nullopt;
+  line.remove_prefix(blank);
+  TStatReply reply;
+  if (!TakeDecimal(line, reply.Count) || !TakeDecimal(line, reply.Size)) return std::nullopt;
+  return reply;
 }
 
 void TByteStuffer::Append(std::string_view data, std::string& out) {

@@ -2,6 +2,7 @@
 // Small pieces of the mailbox dialogue: reading the mail program's number arguments and the
 // server's listing lines, and byte-stuffing a stored mail for sending.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,19 @@ struct TListLine {
 };
 
 // One data line of the server's LIST reply: the number before the first blank and the size
-// after it. nullopt when the line has no blank or either part is not a number.
+// after it. nullopt when the line has no blank, either part is not a number, or the size is
+// negative.
 std::optional<TListLine> ParseListLine(std::string_view line);
+
+struct TStatReply {
+  std::int32_t Count = 0;
+  std::int64_t Size = 0;
+};
+
+// The server's positive STAT line: the status word, then the count and the size as plain
+// decimals after blanks (RFC 1939), text after them allowed. nullopt when either is missing,
+// carries a sign, or the count does not fit 32 bits.
+std::optional<TStatReply> ParseStatReply(std::string_view line);
 
 // Byte-stuffing of one mail sent in pieces: every line that begins with "." goes out with one
 // more "." in front. Lines are separated by CR LF (the first line starts at the beginning);

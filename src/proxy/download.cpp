@@ -1,6 +1,7 @@
 // Downloading every stored mail with RETR and decoding it for its header values and
 // attachment names.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/text_table.h"
@@ -16,6 +17,13 @@ namespace {
 
 const char kDownloadFileName[] = "dummy.eml";
 constexpr std::size_t kFileBlock = 64 * 1024;
+
+// A server may count a mail's size a little differently from the bytes it sends, never by
+// this much. A mail that grows past twice its listed size and 8 MiB more is a reply that does
+// not end: its download stops rather than fill the disk while the mail program waits.
+std::int64_t MostBytesOfMail(std::int64_t listedSize) {
+  return 2 * std::max<std::int64_t>(listedSize, 0) + 8 * 1024 * 1024;
+}
 
 }  // namespace
 
@@ -51,6 +59,8 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
     state.WriteError.clear();
     state.Received = state.Shown = 0;
     state.MessageComplete = false;
+    state.Oversized = false;
+    state.MostBytes = MostBytesOfMail(MessageStore[static_cast<std::size_t>(i)].Size);
     RetrievePending = true;
     LastReply.clear();
     RequestFinished = false;
@@ -67,7 +77,8 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
       end = TLineWaitEnd::lwTimedOut;
     } else {
       end = AwaitLines(
-          *this, [this] { return !RetrievePending; }, 20, TFirstLook::flBeforePause);
+          *this, [this, &state] { return !RetrievePending || state.Oversized; }, 20,
+          TFirstLook::flBeforePause);
     }
     Memo_LOG->Lines().Add("RETR complete - a new Mail has been downloaded.");
     if (end == TLineWaitEnd::lwAborted || AbortRequested) {
@@ -75,6 +86,17 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
       state.File->SetSize(0);
       state.File.reset();
       state.Failure = TCheckFailure::cfAborted;
+      return false;
+    }
+    if (state.Oversized) {
+      // The rest of the reply would still come; the session is out of step and is dropped.
+      Pop3Cli1->Abort();
+      Memo_LOG->Lines().Add("Mail " + std::to_string(i + 1) + " is far larger than its listed " +
+                            std::to_string(entry.Size) + " Bytes - download stopped.");
+      state.Pending.clear();
+      state.File.reset();
+      std::remove(downloadPath.c_str());
+      state.Failure = TCheckFailure::cfBroken;
       return false;
     }
     state.CloseFile();
@@ -123,8 +145,13 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
 void TFormVazireRevivo::Pop3Cli1MessageLine() {
   auto& state = DownloadState(*this);
   state.LastLineTick = GetTickCount();
-  if (!state.File) return;
+  if (!state.File || state.Oversized) return;
   const std::string& line = Pop3Cli1->LastResponse();
+  if (state.Received + static_cast<std::int64_t>(line.size()) > state.MostBytes) {
+    state.Oversized = true;
+    state.Pending.clear();
+    return;
+  }
   state.Pending += line;
   // A forced piece of a longer line is continued by the next piece, not ended here.
   if (Pop3Cli1->LastResponseComplete()) state.Pending += "\r\n";

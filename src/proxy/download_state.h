@@ -31,6 +31,9 @@ struct TFormVazireRevivo::TDownloadState {
   // The server numbers the listing has given so far.
   std::unordered_set<std::int32_t> ListedNumbers;
   bool MessageComplete = false;
+  // The current mail has grown past the most bytes its listed size allows.
+  bool Oversized = false;
+  std::int64_t MostBytes = 0;
   // When the last line of the running multi-line reply arrived.
   std::uint32_t LastLineTick = 0;
 

@@ -51,6 +51,16 @@ TFormVazireRevivo::TMailboxCheck TFormVazireRevivo::CheckMailbox(TWSocket* Socke
     WaitUntilSent(Socket);
     return TMailboxCheck::Answered;
   }
+  // A count the client could not take (too large, signed, missing) would make the mailbox
+  // look empty, and the mail program would be told there is no mail.
+  if (const auto stat = ParseStatReply(LastReply); !stat || stat->Count != Pop3Cli1->MsgCount()) {
+    log("STAT reply unreadable: " + LastReply);
+    AddResultGroup({350, 351});
+    log("STAT failed!");
+    Socket->SendText("-ERR The POP3 server's STAT reply holds no valid count and size\r\n");
+    WaitUntilSent(Socket);
+    return TMailboxCheck::Answered;
+  }
 
   try {
     log("STAT sent ok ; Getting and checking mails now.");

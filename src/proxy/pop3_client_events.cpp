@@ -32,7 +32,15 @@ const char* RequestName(TPop3Request request) {
 
 }  // namespace
 
-void TFormVazireRevivo::Pop3Cli1Response(TCustomPop3Cli*, const std::string& Msg) {
+// A line that comes while no request runs answers nothing the proxy asked: a server that
+// sends two replies for one command, or one before it is asked. Taken as the reply, it would
+// replace the real one ("+OK" after "-ERR" would tell the mail program that a refused DELE
+// was done).
+void TFormVazireRevivo::Pop3Cli1Response(TCustomPop3Cli* Sender, const std::string& Msg) {
+  if (Sender != nullptr && Sender->State() == pop3Idle) {
+    Memo_LOG->Lines().Add("Line from the POP3 server that answers no request ignored.");
+    return;
+  }
   LastReply = Msg;
 }
 

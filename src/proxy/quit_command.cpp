@@ -12,6 +12,10 @@ void TFormVazireRevivo::HandleQuit(TWSocket* Socket, const std::string&) {
   try {
     Pop3Cli1->Quit();
     AwaitReply();
+    // The mail program still gets its goodbye; the log tells that the server may have kept
+    // what this session deleted (the mails are then met again, nothing is lost).
+    if (!LastReply.empty() && LastReply[0] == '-')
+      Memo_LOG->Lines().Add("Server refused QUIT: " + LastReply);
   } catch (const Pop3Exception& e) {
     // QUIT sent while another request still runs (from inside that command's wait): the
     // client refuses, so the session is dropped instead; the goodbye still follows.

@@ -4,6 +4,7 @@
 
 #include "app/text_table.h"
 #include "platform/application.h"
+#include "proxy/mailbox_guards.h"
 #include "proxy/main_form.h"
 #include "proxy/upstream_address.h"
 
@@ -101,6 +102,9 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
     Socket->SendText(AbortedByUserReply);
     return;
   }
+  // A line that is neither "+OK" nor "-ERR" (or no line at all) is no answer a mail program
+  // can read; the client took it for a refusal, and so does the mail program.
+  if (!PositiveReply(LastReply)) LastReply = AsNegativeReply(LastReply);
   Socket->SendText(LastReply + "\r\n");
   if (!LastReply.empty() && LastReply[0] == '-') {
     AddResultGroup({330, 331, 332});
@@ -117,6 +121,7 @@ void TFormVazireRevivo::HandlePass(TWSocket* Socket, const std::string& Text) {
     Socket->SendText(AbortedByUserReply);
     return;
   }
+  if (!PositiveReply(LastReply)) LastReply = AsNegativeReply(LastReply);
   Socket->SendText(LastReply + "\r\n");
   if (!LastReply.empty() && LastReply[0] == '+') {
     Image_LogIn->Show();

@@ -68,6 +68,27 @@ TEST(ListLine, NumberAndSizeOrNothing) {
   EXPECT_FALSE(ParseListLine("x 12"));
   EXPECT_FALSE(ParseListLine("1 12 octets"));
   EXPECT_FALSE(ParseListLine("1 "));
+  EXPECT_FALSE(ParseListLine("1 -5"));
+  EXPECT_FALSE(ParseListLine("1 99999999999999999999"));
+}
+
+TEST(StatReply, CountAndSizeOrNothing) {
+  auto stat = ParseStatReply("+OK 2 320");
+  ASSERT_TRUE(stat);
+  EXPECT_EQ(stat->Count, 2);
+  EXPECT_EQ(stat->Size, 320);
+  stat = ParseStatReply("+OK 0 0 mailbox empty");
+  ASSERT_TRUE(stat);
+  EXPECT_EQ(stat->Count, 0);
+  // A size past 32 bits is still a size; a count past it is not a count.
+  stat = ParseStatReply("+OK 3 5000000000");
+  ASSERT_TRUE(stat);
+  EXPECT_EQ(stat->Size, 5000000000);
+  for (const char* broken :
+       {"+OK", "+OK ", "+OK 2", "+OK -3 5", "+OK 3 -5", "+OK +3 5", "+OK x 5", "+OK 2x 5",
+        "+OK 99999999999999999999 5", "+OK 2 99999999999999999999", "+OK2 5"}) {
+    EXPECT_FALSE(ParseStatReply(broken)) << broken;
+  }
 }
 
 std::string Stuff(std::initializer_list<std::string_view> pieces) {

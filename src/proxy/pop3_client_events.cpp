@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr std::size_t kLongestReply = 510;
+
 const char* RequestName(TPop3Request request) {
   switch (request) {
     case pop3Connect:
@@ -41,7 +43,9 @@ void TFormVazireRevivo::Pop3Cli1Response(TCustomPop3Cli* Sender, const std::stri
     Memo_LOG->Lines().Add("Line from the POP3 server that answers no request ignored.");
     return;
   }
-  LastReply = Msg;
+  // A reply passed on to the mail program fits in 512 bytes with its line end (RFC 1939);
+  // some mail programs give up on a longer line. Its beginning carries the meaning.
+  LastReply.assign(Msg, 0, kLongestReply);
 }
 
 // Success or failure is judged from LastReply alone; the error number is not looked at.

@@ -25,6 +25,12 @@ std::int64_t MostBytesOfMail(std::int64_t listedSize) {
   return 2 * std::max<std::int64_t>(listedSize, 0) + 8 * 1024 * 1024;
 }
 
+// Past twice its listed size and 64 KiB more, a mail has the reply time limit to end: a
+// server that keeps trickling lines is cut off then, long before the bytes above are reached.
+std::int64_t RenewingBytesOfMail(std::int64_t listedSize) {
+  return 2 * std::max<std::int64_t>(listedSize, 0) + 64 * 1024;
+}
+
 }  // namespace
 
 bool TFormVazireRevivo::DownloadAndDecodeAll() {
@@ -61,6 +67,7 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
     state.MessageComplete = false;
     state.Oversized = false;
     state.MostBytes = MostBytesOfMail(MessageStore[static_cast<std::size_t>(i)].Size);
+    state.RenewBytes = RenewingBytesOfMail(MessageStore[static_cast<std::size_t>(i)].Size);
     RetrievePending = true;
     LastReply.clear();
     RequestFinished = false;
@@ -144,7 +151,6 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
 
 void TFormVazireRevivo::Pop3Cli1MessageLine() {
   auto& state = DownloadState(*this);
-  state.LastLineTick = GetTickCount();
   if (!state.File || state.Oversized) return;
   const std::string& line = Pop3Cli1->LastResponse();
   if (state.Received + static_cast<std::int64_t>(line.size()) > state.MostBytes) {
@@ -158,6 +164,7 @@ void TFormVazireRevivo::Pop3Cli1MessageLine() {
   if (state.Pending.size() >= kFileBlock) state.FlushFile();
 
   state.Received += static_cast<std::int64_t>(line.size());
+  if (state.Received <= state.RenewBytes) state.LastLineTick = GetTickCount();
   // The bar moves in steps of a hundredth, not at every line.
   const std::int64_t range = ProgressBar2->Max() - ProgressBar2->Min();
   if (range > 0 && (state.Received - state.Shown) * 100 >= range) {

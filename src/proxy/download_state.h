@@ -34,7 +34,11 @@ struct TFormVazireRevivo::TDownloadState {
   // The current mail has grown past the most bytes its listed size allows.
   bool Oversized = false;
   std::int64_t MostBytes = 0;
-  // When the last line of the running multi-line reply arrived.
+  // Bytes of the current mail up to which each line renews the time limit.
+  std::int64_t RenewBytes = 0;
+  // When the last line of the running multi-line reply arrived that brought something the
+  // check needs: lines past what the server announced do not hold the time limit off, so a
+  // reply that never ends is still cut off by it.
   std::uint32_t LastLineTick = 0;
 
   // The download file of the current mail, written in blocks.

@@ -84,7 +84,6 @@ void TFormVazireRevivo::PrepareStore() {
 }
 
 void TFormVazireRevivo::Pop3Cli1ListLine() {
-  DownloadState(*this).LastLineTick = GetTickCount();
   if (!ListingPending) return;
   const std::string& line = Pop3Cli1->LastResponse();
   const auto parsed = ParseListLine(line);
@@ -95,6 +94,7 @@ void TFormVazireRevivo::Pop3Cli1ListLine() {
       static_cast<std::int32_t>(MessageListing.size()) >= Pop3Cli1->MsgCount()) {
     return;
   }
+  state.LastLineTick = GetTickCount();
   state.ListedNumbers.insert(parsed->Number);
   MessageListing.push_back(TListedMail{parsed->Number, parsed->Size});
   Memo_LOG->Lines().Add("LISTLINE: Message " + std::to_string(parsed->Number) + " has " + line +

@@ -70,7 +70,6 @@ void TFormVazireRevivo::FetchUniqueIds() {
 }
 
 void TFormVazireRevivo::Pop3Cli1UidlLine() {
-  DownloadState(*this).LastLineTick = GetTickCount();
   const auto line = ParseUidlLine(Pop3Cli1->LastResponse());
   if (!line) return;
   // No mail is taken out yet, and the entries stand in the order of the server's LIST, which
@@ -79,6 +78,7 @@ void TFormVazireRevivo::Pop3Cli1UidlLine() {
   for (std::size_t step = 0; step < count; ++step) {
     const std::size_t i = (uniqueIdCursor_ + step) % count;
     if (MessageStore[i].Number != line->Number) continue;
+    if (MessageStore[i].UniqueId.empty()) DownloadState(*this).LastLineTick = GetTickCount();
     MessageStore[i].UniqueId = line->Id;
     uniqueIdCursor_ = i + 1;
     return;

@@ -3,6 +3,8 @@
 // the ids leave the store with the mails the policy deletes. A server without UIDL changes
 // nothing about the check; the mail program's UIDL then hears the server's refusal.
 
+#include <unordered_map>
+
 #include "inspection/message_store.h"
 #include "inspection/unique_ids.h"
 #include "platform/application.h"
@@ -62,6 +64,18 @@ void TFormVazireRevivo::FetchUniqueIds() {
     // Passing on a listing with a gap would make a mail program take the wrong mail for one
     // it has seen; it hears a refusal instead.
     UniqueIdRefusal = "-ERR The server gave no unique id for message " + std::to_string(i + 1);
+    Memo_LOG->Lines().Add(UniqueIdRefusal);
+    for (TNachricht& entry : MessageStore) entry.UniqueId.clear();
+    return;
+  }
+  // A mail program that keeps its mail on the server fetches only mails whose id it has not
+  // seen: of two mails with one id, it would never fetch the second.
+  std::unordered_map<std::string, std::size_t> firstWithId;
+  for (std::size_t i = 0; i < MessageStore.size(); ++i) {
+    const auto [first, isNew] = firstWithId.emplace(MessageStore[i].UniqueId, i);
+    if (isNew) continue;
+    UniqueIdRefusal = "-ERR The server gave messages " + std::to_string(first->second + 1) +
+                      " and " + std::to_string(i + 1) + " the same unique id";
     Memo_LOG->Lines().Add(UniqueIdRefusal);
     for (TNachricht& entry : MessageStore) entry.UniqueId.clear();
     return;

@@ -265,6 +265,8 @@ def silence_cases():
         "silent-uidl": (Case(replies={"UIDL": SILENT}), b"STAT", b"-ERR TimeOut"),
         "silent-retr": (Case(replies={"RETR 2": [b"+OK\r\nSubject: x\r\n", SILENT]}), b"STAT",
                         b"-ERR TimeOut"),
+        "silent-dele": (Case(replies={"DELE": SILENT}), b"DELE 1", b"-ERR TimeOut"),
+        "silent-quit": (Case(replies={"QUIT": SILENT}), b"QUIT", b"+OK Vevazurod quits"),
         # Replies that never end: lines past what the server announced, fast or trickling.
         "endless-list": (Case(replies={"LIST": [b"+OK\r\n1 10\r\n2 10\r\n",
                                                 Repeat(b"3 10\r\n1 10\r\nx\r\n", 0.01)]}),

@@ -35,6 +35,9 @@ TCustomWSocket::TCustomWSocket() {
 }
 
 TCustomWSocket::~TCustomWSocket() {
+  // Freed by another hand while its release was pending: the self-ownership must not free it
+  // a second time.
+  static_cast<void>(releasing_.release());
   destroying_ = true;
   try {
     CancelLookup();
@@ -220,8 +223,11 @@ void TCustomWSocket::CloseLater() {
   PostMessage(notifyWindow_, CloseLaterMessage, 0, 0);
 }
 
-void TCustomWSocket::ReleaseLater() {
-  PostMessage(notifyWindow_, ReleaseLaterMessage, 0, 0);
+void TCustomWSocket::ReleaseLater(std::unique_ptr<TCustomWSocket> socket) {
+  if (!socket) return;
+  TCustomWSocket* self = socket.get();
+  self->releasing_ = std::move(socket);
+  PostMessage(self->notifyWindow_, ReleaseLaterMessage, 0, 0);
 }
 
 void TCustomWSocket::Abort() {

@@ -4,8 +4,8 @@
 // loop of the thread that created the object, into calls of its event handlers. No call
 // blocks except the synchronous name, service and protocol look-ups of the resolve routines.
 //
-// Handlers may call any operation, Close, Abort, Send and ReleaseLater included. An object
-// made with `new` may free itself from inside its own handler with ReleaseLater.
+// Handlers may call any operation, Close, Abort, Send and ReleaseLater included. A handler
+// frees its own socket with ReleaseLater, which takes the socket's ownership from its owner.
 
 #include <cstdint>
 #include <deque>
@@ -27,7 +27,10 @@ class TCustomWSocket {
   virtual void Connect();
   virtual void Close();
   virtual void CloseLater();
-  virtual void ReleaseLater();
+  // Frees the socket from the message loop once the handler that runs now has returned. The
+  // loop takes the ownership, so no owner can free it a second time: an owner's unique_ptr is
+  // handed over, an object made with `new` that nothing owns is wrapped in one.
+  static void ReleaseLater(std::unique_ptr<TCustomWSocket> socket);
   virtual void Abort();
   virtual void Flush();
   virtual void WaitUntilClosed();
@@ -166,6 +169,8 @@ class TCustomWSocket {
 
   // A flag that outlives the object: handlers that may free the object check it afterwards.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Set by ReleaseLater: the socket owns itself until its release message arrives.
+  std::unique_ptr<TCustomWSocket> releasing_;
 
   std::string dnsResult_;
   std::vector<std::string> dnsResultList_;

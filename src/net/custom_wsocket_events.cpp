@@ -22,9 +22,10 @@ void TCustomWSocket::DispatchNotification(const TMessage& msg) {
       case CloseLaterMessage:
         Close();
         break;
-      case ReleaseLaterMessage:
-        delete this;
-        return;
+      case ReleaseLaterMessage: {
+        std::unique_ptr<TCustomWSocket> self = std::move(releasing_);
+        return;  // frees the socket, if ReleaseLater handed it over
+      }
       case TestExceptionMessage:
         throw ESocketException("Test exception in WSocket");
       default:

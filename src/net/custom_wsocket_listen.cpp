@@ -128,6 +128,10 @@ void TCustomWSocket::Dup(TSocket newHandle) {
       TSocket old = hSocket_;
       hSocket_ = INVALID_SOCKET;
       if (SockClose(old) != 0) {
+        // The handle offered is nobody's once the adoption fails: close it, or it leaks.
+        const int closeError = wsa::GetLastError();
+        SockClose(newHandle);
+        wsa::SetLastError(closeError);
         ReportSocketError("Dup (closesocket)");
         return;
       }

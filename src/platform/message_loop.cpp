@@ -49,16 +49,31 @@ std::uint64_t PackKey(int fd, std::uint32_t generation) {
 }  // namespace
 
 TMessageLoop::TMessageLoop() {
-  epollFd_ = epoll_create1(EPOLL_CLOEXEC);
-  wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (epollFd_ < 0 || wakeFd_ < 0 || timerFd_ < 0) ThrowErrno("message loop");
-  epoll_event ev{};
-  ev.events = EPOLLIN;
-  ev.data.u64 = PackKey(wakeFd_, 0);
-  epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &ev);
-  ev.data.u64 = PackKey(timerFd_, 0);
-  epoll_ctl(epollFd_, EPOLL_CTL_ADD, timerFd_, &ev);
+  // A loop that cannot be made leaves nothing open behind it.
+  try {
+    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd_ < 0) ThrowErrno("message loop: epoll");
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) ThrowErrno("message loop: wake-up event");
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timerFd_ < 0) ThrowErrno("message loop: timer");
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = PackKey(wakeFd_, 0);
+    if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &ev) != 0) ThrowErrno("epoll_ctl");
+    ev.data.u64 = PackKey(timerFd_, 0);
+    if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, timerFd_, &ev) != 0) ThrowErrno("epoll_ctl");
+  } catch (...) {
+    CloseDescriptors();
+    throw;
+  }
+}
+
+void TMessageLoop::CloseDescriptors() {
+  for (int* fd : {&timerFd_, &wakeFd_, &epollFd_}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
 }
 
 TMessageLoop::~TMessageLoop() {
@@ -69,9 +84,7 @@ TMessageLoop::~TMessageLoop() {
       it = it->second.loop == this ? reg.erase(it) : std::next(it);
     }
   }
-  close(timerFd_);
-  close(wakeFd_);
-  close(epollFd_);
+  CloseDescriptors();
 }
 
 TMessageLoop& TMessageLoop::Current() {
@@ -168,11 +181,15 @@ void TMessageLoop::ChangeFd(int fd, std::uint32_t events) {
   epoll_event ev{};
   ev.events = events;
   ev.data.u64 = PackKey(fd, it->second.generation);
-  epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &ev);
+  if (epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &ev) != 0) ThrowErrno("epoll_ctl");
 }
 
 void TMessageLoop::UnwatchFd(int fd) {
-  if (watches_.erase(fd)) epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
+  if (!watches_.erase(fd)) return;
+  // A descriptor closed before it was unwatched has already left the set with its close
+  // (EBADF, or ENOENT once its number is reused); anything else is a fault of ours.
+  if (epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr) != 0 && errno != EBADF && errno != ENOENT)
+    ThrowErrno("epoll_ctl");
 }
 
 void TMessageLoop::GatherReadiness(int timeoutMs) {
@@ -198,6 +215,8 @@ void TMessageLoop::GatherReadiness(int timeoutMs) {
 }
 
 TTimerId TMessageLoop::SetTimer(std::uint32_t intervalMs, std::function<void()> callback) {
+  // A timer due again the moment it fired would never let the loop sleep.
+  intervalMs = std::max<std::uint32_t>(intervalMs, 1);
   TTimerId id = nextTimerId_++;
   timers_[id] = Timer{NowMs() + intervalMs, intervalMs,
                       std::make_shared<std::function<void()>>(std::move(callback))};
@@ -221,7 +240,7 @@ void TMessageLoop::ArmTimerFd() {
     setting.it_value.tv_nsec = static_cast<long>((delay % 1000) * 1000000);
     if (delay == 0) setting.it_value.tv_nsec = 1;
   }
-  timerfd_settime(timerFd_, 0, &setting, nullptr);
+  if (timerfd_settime(timerFd_, 0, &setting, nullptr) != 0) ThrowErrno("timerfd_settime");
 }
 
 void TMessageLoop::FireDueTimers() {

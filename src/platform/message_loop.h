@@ -48,7 +48,8 @@ class TMessageLoop {
   void ChangeFd(int fd, std::uint32_t events);
   void UnwatchFd(int fd);
 
-  // Repeating timers; a timer is rescheduled before its callback runs.
+  // Repeating timers; a timer is rescheduled before its callback runs. An interval of 0 is
+  // taken as 1 ms.
   TTimerId SetTimer(std::uint32_t intervalMs, std::function<void()> callback);
   void KillTimer(TTimerId id);
 
@@ -80,6 +81,7 @@ class TMessageLoop {
     std::shared_ptr<std::function<void()>> callback;
   };
 
+  void CloseDescriptors();
   void Enqueue(const TMessage& m);
   void GatherReadiness(int timeoutMs);
   void FireDueTimers();

@@ -268,7 +268,7 @@ TEST_F(ClientTest, ReleaseLaterFromAHandlerFreesTheSocketSafely) {
   s->SetPort(std::to_string(port));
   s->OnDataAvailable = [&](TCustomWSocket* self, std::uint16_t) {
     self->ReceiveText();
-    self->ReleaseLater();
+    TCustomWSocket::ReleaseLater(std::unique_ptr<TCustomWSocket>(self));
   };
   s->OnSessionClosed = [&](TCustomWSocket*, std::uint16_t) {};
   int before = WSocketInstanceCount();
@@ -279,6 +279,19 @@ TEST_F(ClientTest, ReleaseLaterFromAHandlerFreesTheSocketSafely) {
   peer = -1;
   released = PumpUntil([&] { return WSocketInstanceCount() == before - 1; });
   EXPECT_TRUE(released);
+}
+
+// A socket its owner holds in a unique_ptr is handed over: freed once, by the loop.
+TEST_F(ClientTest, ReleaseLaterTakesTheSocketFromItsOwner) {
+  auto owned = std::make_unique<TWSocket>();
+  int before = WSocketInstanceCount();
+  owned->OnSessionClosed = [&](TCustomWSocket*, std::uint16_t) {};
+  TCustomWSocket::ReleaseLater(std::move(owned));
+  EXPECT_EQ(owned, nullptr);
+  EXPECT_EQ(WSocketInstanceCount(), before);
+  EXPECT_TRUE(PumpUntil([&] { return WSocketInstanceCount() == before - 1; }));
+  PumpFor(20);
+  EXPECT_EQ(WSocketInstanceCount(), before - 1);
 }
 
 TEST_F(ClientTest, DeletingTheSocketInsideItsHandlerStopsFurtherEvents) {

@@ -1,5 +1,6 @@
 // Listening, accepting and adopting the accepted handle, as the local service does.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -150,6 +151,20 @@ TEST_F(ListenTest, DupRefusesInvalidHandlesAndChangesNothing) {
   EXPECT_EQ(ErrorOf([&] { server.Dup(0); }), "Error 10022 in function Dup\r\nInvalid argument");
   EXPECT_EQ(server.State(), wsListening);
   EXPECT_EQ(log.Joined(), "");
+}
+
+// The earlier handle cannot be closed (closed behind the object's back here): the adoption
+// fails and the handle offered is closed, not left open with nobody to close it.
+TEST_F(ListenTest, DupThatCannotCloseTheEarlierHandleClosesTheOfferedOne) {
+  StartListening();
+  int offered = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(offered, 0);
+  ASSERT_EQ(close(server.HSocket()), 0);
+  EXPECT_EQ(ErrorOf([&] { server.Dup(offered); }),
+            "Error 10009 in function Dup (closesocket)\r\nBad file number");
+  errno = 0;
+  EXPECT_EQ(fcntl(offered, F_GETFD), -1);
+  EXPECT_EQ(errno, EBADF);
 }
 
 TEST_F(ListenTest, ListeningTwiceIsRefusedInsteadOfLeakingTheHandle) {

@@ -1,9 +1,12 @@
 #include "platform/message_loop.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -141,6 +144,81 @@ TEST(MessageLoop, WatchedDescriptorReportsReadinessUntilUnwatched) {
   EXPECT_EQ(calls, 1);
   close(fds[0]);
   close(fds[1]);
+}
+
+// The lowest `count` descriptor numbers that are free now.
+std::vector<int> FreeDescriptors(int count) {
+  std::vector<int> held;
+  std::vector<int> free;
+  while (static_cast<int>(free.size()) < count) {
+    int fd = dup(0);
+    if (fd < 0) break;
+    held.push_back(fd);
+    free.push_back(fd);
+  }
+  for (int fd : held) close(fd);
+  return free;
+}
+
+bool IsOpen(int fd) {
+  return fcntl(fd, F_GETFD) != -1;
+}
+
+// The loop opens three descriptors. When the second or the third cannot be had, those opened
+// before are closed again.
+TEST(MessageLoop, LoopThatCannotBeMadeLeavesNoDescriptorOpen) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  for (int room : {1, 2}) {
+    std::vector<int> free = FreeDescriptors(room + 1);
+    ASSERT_EQ(static_cast<int>(free.size()), room + 1);
+    // Only the lowest `room` free numbers can be had while the limit holds.
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(free[room]);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    bool thrown = false;
+    try {
+      TMessageLoop loop;
+    } catch (const std::system_error&) {
+      thrown = true;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(thrown) << room;
+    for (int i = 0; i < room; ++i) EXPECT_FALSE(IsOpen(free[i])) << room << " " << free[i];
+  }
+}
+
+TEST(MessageLoop, ChangingADescriptorTheSystemNoLongerWatchesIsAnError) {
+  auto& loop = TMessageLoop::Current();
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  loop.WatchFd(fds[0], 0x001 /* EPOLLIN */, [](std::uint32_t) {});
+  // Closing leaves the set; the change cannot be made and says so.
+  close(fds[0]);
+  EXPECT_THROW(loop.ChangeFd(fds[0], 0x004 /* EPOLLOUT */), std::system_error);
+  // Forgetting it afterwards is no error: it has gone already.
+  EXPECT_NO_THROW(loop.UnwatchFd(fds[0]));
+  close(fds[1]);
+}
+
+// A timer of 0 ms fires at most once for each millisecond of the loop's own clock instead of
+// keeping the loop busy with nothing but firing.
+TEST(MessageLoop, ZeroIntervalTimerDoesNotSpin) {
+  auto& loop = TMessageLoop::Current();
+  int fired = 0;
+  TTimerId timer = loop.SetTimer(0, [&] { ++fired; });
+  const std::uint32_t start = GetTickCount();
+  std::uint32_t elapsed = 0;
+  int turns = 0;
+  while (elapsed < 20 || fired == 0) {
+    loop.WaitAndDispatchOne(5);
+    ++turns;
+    elapsed = GetTickCount() - start;
+    ASSERT_LT(turns, 1000000) << "the loop never slept";
+  }
+  loop.KillTimer(timer);
+  EXPECT_GE(fired, 1);
+  EXPECT_LE(static_cast<std::uint32_t>(fired), elapsed + 1);
 }
 
 TEST(Application, QuitMessageTerminatesRun) {

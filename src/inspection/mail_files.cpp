@@ -52,6 +52,9 @@ bool RewriteThroughWorkFile(TNachricht& entry, const std::string& workFile, std:
   const std::uint32_t firstWritePause = pauses == TWorkFilePauses::AroundFirstWrite ? 10 : 0;
   const std::uint32_t reloadPause = pauses == TWorkFilePauses::AroundReload ? 10 : 0;
   DeleteFile(workFile);
+  // The short pauses around the work file are kept from the rename's sequence: they give a
+  // program that watches new files (a scanner, an indexer) a moment to let go of the work
+  // file before it is written or read again. Only a mail that is rewritten pays them.
   Sleep(firstWritePause);
   std::string text;
   const bool written = WriteWholeFile(workFile, entry.Content.DataString(), error);

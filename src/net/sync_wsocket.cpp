@@ -1,8 +1,7 @@
 #include "net/sync_wsocket.h"
 
-#include <sched.h>
-
 #include "platform/application.h"
+#include "platform/message_loop.h"
 
 int TCustomSyncWSocket::WaitForFlag(volatile std::uint8_t& flag) {
   auto alive = alive_;
@@ -12,7 +11,8 @@ int TCustomSyncWSocket::WaitForFlag(volatile std::uint8_t& flag) {
     if (Application->Terminated() || quitSeen_) return 12001;
     PumpMessages();
     if (!*alive) return flag == 0 ? 12001 : 0;
-    sched_yield();
+    // Sleeps until the socket or anything else has news, at most 20 ms, then looks again.
+    if (flag == 0) TMessageLoop::Current().WaitForActivity(20);
   }
   return 0;
 }

@@ -12,6 +12,10 @@ void TApplication::ProcessMessages() {
   if (ProcessFrontEndEvents) ProcessFrontEndEvents();
 }
 
+void TApplication::AwaitActivity(std::uint32_t stepMs) {
+  TMessageLoop::Current().WaitForActivity(static_cast<int>(stepMs));
+}
+
 void TApplication::HandleMessage() {
   if (!TMessageLoop::Current().WaitAndDispatchOne()) Terminate();
 }

@@ -2,6 +2,7 @@
 // The application object: the program's own message processing on top of the thread's loop.
 // A front end (Qt) can hook in so that its events are processed with ours.
 
+#include <cstdint>
 #include <functional>
 
 class TApplication {
@@ -9,6 +10,10 @@ class TApplication {
   // Gathers readiness, fires due timers, dispatches every pending message and lets the front
   // end process its events. A quit message seen here terminates the application.
   void ProcessMessages();
+  // The pause of a wait for a condition: sleeps until a message, a notification or a timer
+  // arrives, or `stepMs` have passed, whichever is first, and handles nothing. The wait then
+  // processes pending messages and looks at its condition as after a fixed pause, only sooner.
+  void AwaitActivity(std::uint32_t stepMs);
   // Waits for something to happen and handles it.
   void HandleMessage();
   // Handles messages until the application is terminated.

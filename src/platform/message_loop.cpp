@@ -263,6 +263,19 @@ void TMessageLoop::FireDueTimers() {
   ArmTimerFd();
 }
 
+bool TMessageLoop::TimerDue() const {
+  const std::uint64_t now = NowMs();
+  for (const auto& [id, t] : timers_) {
+    if (t.deadlineMs <= now) return true;
+  }
+  return false;
+}
+
+void TMessageLoop::WaitForActivity(int maxWaitMs) {
+  if (HasPendingMessages() || TimerDue()) return;
+  GatherReadiness(maxWaitMs);
+}
+
 bool TMessageLoop::ProcessPending() {
   GatherReadiness(0);
   FireDueTimers();

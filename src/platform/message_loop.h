@@ -59,6 +59,10 @@ class TMessageLoop {
   // Gathers readiness without waiting, fires due timers, then dispatches until the queue is
   // empty. Returns true when a quit message was seen.
   bool ProcessPending();
+  // Sleeps until a message is queued, a watched descriptor is ready, a timer is due or
+  // `maxWaitMs` have passed, whichever comes first. Nothing is dispatched and no timer fires:
+  // readiness only queues its notifications, for the caller's next ProcessPending.
+  void WaitForActivity(int maxWaitMs);
   // Waits until something is ready, then dispatches one message (or fires the due timers).
   // Returns false when the message taken was a quit message.
   bool WaitAndDispatchOne(int maxWaitMs = -1);
@@ -85,6 +89,7 @@ class TMessageLoop {
   void Enqueue(const TMessage& m);
   void GatherReadiness(int timeoutMs);
   void FireDueTimers();
+  bool TimerDue() const;
   void ArmTimerFd();
   bool TakeMessage(TMessage& out);
 

@@ -1,6 +1,12 @@
 #include "pop3/sync_pop3_client.h"
 
 #include "platform/application.h"
+#include "platform/message_loop.h"
+
+namespace {
+// The longest the wait sleeps between two looks at the deadline and the application's end.
+constexpr int kWaitStepMs = 20;
+}  // namespace
 
 void TSyncPop3Cli::RestartDeadline() {
   deadline_ = GetTickCount() + std::uint32_t(timeout_) * 1000u;
@@ -34,7 +40,8 @@ bool TSyncPop3Cli::WaitForCompletion() {
     } else {
       Application->ProcessMessages();
     }
-    Sleep(0);
+    // Sleeps until the socket or anything else has news, at most one step, then looks again.
+    TMessageLoop::Current().WaitForActivity(kWaitStepMs);
   }
   Abort();
   errorMessage_ = "426 Timeout";

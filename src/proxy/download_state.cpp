@@ -33,7 +33,9 @@ TLineWaitEnd AwaitLines(TFormVazireRevivo& form, const std::function<bool()>& do
   state.LastLineTick = GetTickCount();
   if (firstLook == TFirstLook::flBeforePause && done()) return TLineWaitEnd::lwDone;
   for (;;) {
-    Sleep(stepMs);
+    // Nothing to sleep for when the wait can already end; its messages are still handled.
+    if (!done() && !form.AbortRequested && !state.ClearRequested && !form.TimedOut)
+      Application->AwaitActivity(stepMs);
     Application->ProcessMessages();
     if (done()) return TLineWaitEnd::lwDone;
     if (form.AbortRequested || state.ClearRequested) return TLineWaitEnd::lwAborted;

@@ -142,7 +142,9 @@ void TFormVazireRevivo::DispatchCommand(const std::string& Text) {
 void TFormVazireRevivo::WaitUntilSent(TWSocket* Socket) {
   // A socket that is gone has nothing more to send; without this the wait could not end.
   do {
-    Sleep(10);
+    // All handed over already (the usual case): nothing to sleep for.
+    if (!Socket->SendComplete() && Socket->State() == wsConnected && !Application->Terminated())
+      Application->AwaitActivity(10);
     Application->ProcessMessages();
     Socket->PumpThreadMessages();
   } while (!Socket->SendComplete() && Socket->State() == wsConnected && !Application->Terminated());

@@ -115,6 +115,8 @@ class TFormVazireRevivo : public TForm {
   // this is set (no window, so no Reset button), else when the setting ListenAfterDrop is 1.
   bool ListenAfterDropAlways = false;
   bool ListenAfterDropWanted() const;
+  // The longest AwaitReply and AwaitIdle sleep before they look again.
+  std::uint32_t WaitStepMs = 20;
 
   void WSocketServer1SessionAvailable(TCustomWSocket* Sender, std::uint16_t Error);
   void WSocketServer1DataAvailable(TCustomWSocket* Sender, std::uint16_t Error);

@@ -34,6 +34,7 @@ void TFormVazireRevivo::HandleQuit(TWSocket* Socket, const std::string&) {
   // closing over unread bytes would reset the connection, and the goodbye could be lost.
   DrainAndClose(*Socket);
   Image_QUIT->Show();
+  // The QUIT picture stays a moment before the Reset action clears the window.
   Sleep(100);
   Button_RESETClick();
   if (!Memo_Meldungen->Lines().Empty()) ShowResults();

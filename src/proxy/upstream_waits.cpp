@@ -1,5 +1,7 @@
-// The waits for the upstream server. Each re-enters the message loop in 20 ms steps, so the
-// buttons, the timer, the tray menu and both sockets are served while a request is out.
+// The waits for the upstream server. Each re-enters the message loop at least every 20 ms, so
+// the buttons, the timer, the tray menu and both sockets are served while a request is out;
+// a step ends early when a message, a socket notification or a timer arrives, and is not
+// slept at all when the outcome is already there: then only its handling remains.
 
 #include "platform/application.h"
 #include "platform/message_loop.h"
@@ -29,7 +31,8 @@ void TFormVazireRevivo::AwaitReply() {
   TimedOut = false;
   Timer_TimeOut->SetEnabled(true);
   do {
-    Sleep(20);
+    if (LastReply.empty() && !RequestFinished && !AbortRequested && !TimedOut)
+      Application->AwaitActivity(WaitStepMs);
     Application->ProcessMessages();
     Pop3Cli1->Socket()->PumpThreadMessages();
     if (AbortRequested) LastReply = "-ERR Canceled by User";
@@ -55,7 +58,8 @@ void TFormVazireRevivo::AwaitIdle() {
   Pop3Cli1->ClearErrorMessage();
   const std::uint32_t started = GetTickCount();
   while (Pop3Cli1->State() != pop3Idle) {
-    Sleep(20);
+    if (!AbortRequested && !TimedOut && !Application->Terminated())
+      Application->AwaitActivity(WaitStepMs);
     Pop3Cli1->Socket()->PumpThreadMessages();
     Application->ProcessMessages();
     if (Pop3Cli1->State() == pop3Idle) break;

@@ -14,6 +14,7 @@ void TFormVazireRevivo::FormCreate() {
 void TFormVazireRevivo::FormClose(TCloseAction&) {
   // A wait for the server in progress sees this and ends at once.
   TimedOut = true;
+  // A moment for a wait in progress to take its next step and end before the window goes.
   Sleep(20);
 }
 

@@ -221,6 +221,57 @@ TEST(MessageLoop, ZeroIntervalTimerDoesNotSpin) {
   EXPECT_LE(static_cast<std::uint32_t>(fired), elapsed + 1);
 }
 
+// The pause of a wait for a condition ends with the first news, long before its step, and
+// dispatches nothing itself: the wait handles the news where it always did.
+TEST(MessageLoop, WaitForActivityEndsWithTheFirstNewsAndDispatchesNothing) {
+  auto& loop = TMessageLoop::Current();
+  constexpr int kStep = 60000;
+  Recorder r;
+  TNotifyTarget t = loop.AllocateTarget(r.For());
+  // A message posted from another thread while the loop sleeps.
+  std::uint32_t start = GetTickCount();
+  std::thread poster([t] {
+    Sleep(30);
+    PostMessage(t, WM_USER, 0, 0);
+  });
+  loop.WaitForActivity(kStep);
+  poster.join();
+  EXPECT_LT(GetTickCount() - start, std::uint32_t(kStep / 2));
+  EXPECT_TRUE(r.seen.empty());
+  loop.ProcessPending();
+  EXPECT_EQ(r.seen.size(), 1u);
+  // A message already queued: no sleep at all.
+  PostMessage(t, WM_USER, 0, 0);
+  start = GetTickCount();
+  loop.WaitForActivity(kStep);
+  EXPECT_LT(GetTickCount() - start, std::uint32_t(kStep / 2));
+  loop.ProcessPending();
+  // A timer coming due.
+  int fired = 0;
+  TTimerId timer = loop.SetTimer(30, [&] { ++fired; });
+  start = GetTickCount();
+  loop.WaitForActivity(kStep);
+  EXPECT_LT(GetTickCount() - start, std::uint32_t(kStep / 2));
+  EXPECT_EQ(fired, 0);
+  loop.KillTimer(timer);
+  // A watched descriptor becoming ready.
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  loop.WatchFd(fds[0], 0x001 /* EPOLLIN */, [](std::uint32_t) {});
+  std::thread writer([&] {
+    Sleep(30);
+    [[maybe_unused]] auto n = write(fds[1], "x", 1);
+  });
+  start = GetTickCount();
+  loop.WaitForActivity(kStep);
+  writer.join();
+  EXPECT_LT(GetTickCount() - start, std::uint32_t(kStep / 2));
+  loop.UnwatchFd(fds[0]);
+  close(fds[0]);
+  close(fds[1]);
+  loop.ReleaseTarget(t);
+}
+
 TEST(Application, QuitMessageTerminatesRun) {
   TApplication app;
   int ran = 0;

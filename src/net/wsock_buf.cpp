@@ -10,7 +10,9 @@ TBuffer::TBuffer(std::int32_t size) {
 void TBuffer::Resize(std::int32_t size) {
   if (size <= 0) size = 1514;
   if (size == size_) return;
-  auto fresh = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(size));
+  // Every byte is written before it is read, so the block is not zeroed first: a send queue
+  // takes a fresh block for every SendBlockSize bytes queued.
+  auto fresh = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
   if (wrCount_ > rdCount_) {
     // Keep what has not been sent yet; a smaller block keeps as much of it as fits.
     wrCount_ = std::min(wrCount_, size);

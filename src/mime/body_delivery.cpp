@@ -23,6 +23,11 @@ char* TMimeDecode::Scratch(std::size_t size) {
 }
 
 void TMimeDecode::DecodeBodyLine(std::string_view line, const std::string& encoding, bool cut) {
+  // A scan for part headers only (the proxy's) asks for no body: decoding it would be work
+  // nobody sees. Boundaries and part headers are found before this point either way.
+  if (!OnPartLine && OutputStream == nullptr && !OnInlineDecodeBegin && !OnInlineDecodeLine &&
+      !OnInlineDecodeEnd)
+    return;
   // Decoded lines go to a scratch buffer of their own: decoding in place could overwrite the
   // bytes of the next line when a bare LF leaves no room for the CR LF that is added.
   if (encoding == "base64") {

@@ -97,6 +97,10 @@ void TMemoryStream::Clear() {
 void TMemoryStream::LoadFromStream(TStream& source) {
   source.SetPosition(0);
   TMemoryStream loaded;
+  // Room for the whole source at once: grown step by step, a large mail would briefly take
+  // up to twice its size.
+  const std::int64_t size = source.Size();
+  if (size > 0) loaded.data_.reserve(static_cast<std::size_t>(size));
   loaded.CopyFrom(source);
   data_.swap(loaded.data_);
   position_ = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "app/text_table.h"
 #include "app/user_folders.h"
@@ -126,8 +127,8 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
     TMemoryStream loaded;
     loaded.LoadFromFile(downloadPath);
     if (loaded.Size() > 0) {
-      entry.Content.Clear();
-      entry.Content.LoadFromStream(loaded);
+      // Taken over, not copied: a second copy of a large mail would double the peak.
+      entry.Content = std::move(loaded);
       entry.Content.SetPosition(0);
       Memo_LOG->Lines().Add("Decoding Mail now...");
       entry.Content.SetPosition(0);

@@ -294,6 +294,18 @@ TEST_F(ClientTest, ReleaseLaterTakesTheSocketFromItsOwner) {
   EXPECT_EQ(WSocketInstanceCount(), before - 1);
 }
 
+// Freed by another hand (a teardown that deletes what it made with `new`) while its release is
+// still queued: freed once, and the queued release finds nothing to free.
+TEST_F(ClientTest, ASocketFreedWhileItsReleaseIsPendingIsFreedOnce) {
+  auto* s = new TWSocket;
+  int before = WSocketInstanceCount();
+  TCustomWSocket::ReleaseLater(std::unique_ptr<TCustomWSocket>(s));
+  delete s;
+  EXPECT_EQ(WSocketInstanceCount(), before - 1);
+  PumpFor(30);
+  EXPECT_EQ(WSocketInstanceCount(), before - 1);
+}
+
 TEST_F(ClientTest, DeletingTheSocketInsideItsHandlerStopsFurtherEvents) {
   auto* s = new TWSocket;
   int closedEvents = 0;

@@ -103,6 +103,8 @@ def test_a_name_that_cannot_be_rewritten_keeps_the_mail_on_the_server(s):
                  "Content-Disposition: attachment; filename=\"paper.pdf\"")
     client, got = fetch(s, [split, plain])
     assert got == [plain]
+    # The proxy wrote its log before it served the mails; reading it here may lag behind.
+    s.proxy.wait_for_log("Message has been sent.")
     log = s.proxy.log()
     assert "RENAMING Attachment: run   .exe" in log, log
     assert 'Mail 1 not served: the blocked name "run   .exe" could not be rewritten' in log, log

@@ -100,6 +100,7 @@ void TCustomPop3Cli::Connect() {
   quitHalfDone_ = false;
   lastRequestError_ = 0;
   receive_.Clear();
+  readAhead_.Clear();
   continuesPiece_ = false;
   statusRest_ = false;
   lastResponseComplete_ = true;
@@ -187,16 +188,34 @@ void TCustomPop3Cli::WSocketSessionConnected(std::uint16_t error) {
 // --- line assembly ------------------------------------------------------------------------
 
 void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
-  if (receive_.Room() > 0) {
-    std::int32_t count = socket_->Receive(receive_.WritePosition(), receive_.Room());
+  // One read per notification, into the read-ahead; the socket calls again while more waits.
+  if (readAhead_.Empty() && receive_.Room() > 0) {
+    std::int32_t count =
+        socket_->Receive(readAhead_.Space(), static_cast<std::int32_t>(TPop3ReadAhead::kSize));
     if (count <= 0) return;
-    receive_.Commit(count);
-  } else {
-    // 4093 bytes without a line end: hand them on as a line of their own. The socket calls
-    // again for the bytes still waiting.
-    receive_.ForceLineEnd();
+    readAhead_.Filled(static_cast<std::size_t>(count));
   }
+  const TSocket handle = socket_->HSocket();
+  for (;;) {
+    if (receive_.Room() > 0) {
+      if (readAhead_.Empty()) return;
+      receive_.Commit(static_cast<int>(readAhead_.MoveInto(
+          receive_.WritePosition(), static_cast<std::size_t>(receive_.Room()))));
+    } else {
+      // 4093 bytes without a line end: hand them on as a line of their own.
+      receive_.ForceLineEnd();
+    }
+    if (!TakeReceivedLines(error)) return;
+    // A handler closed the session or began another: what was read ahead for this one is
+    // nobody's now.
+    if (socket_->HSocket() != handle) {
+      readAhead_.Clear();
+      return;
+    }
+  }
+}
 
+bool TCustomPop3Cli::TakeReceivedLines(std::uint16_t error) {
   bool complete = true;
   for (;;) {
     bool previousComplete = lastResponseComplete_;
@@ -206,7 +225,7 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
     lastResponseComplete_ = complete;
     if (startTlsStep_ != 0) {
       StartTlsReply();
-      return;
+      return false;
     }
     // With STLS the greeting is reported once the session is encrypted.
     if (state_ != pop3WaitingGreeting || tlsMode_ != pop3TlsStartTls) NotifyResponse(lastResponse_);
@@ -226,12 +245,12 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
           errorCode_ = statusCode_;
           // The request completes through the session close.
           socket_->Close();
-          return;
+          return false;
         }
         timestamp_ = ExtractApopTimestamp(lastResponse_);
         if (tlsMode_ == pop3TlsStartTls) {
           SendStartTls();
-          return;
+          return false;
         }
         protocolState_ = pop3WaitingUser;
         SetState(pop3Greeted);
@@ -247,6 +266,7 @@ void TCustomPop3Cli::WSocketDataAvailable(std::uint16_t error) {
         break;
     }
   }
+  return true;
 }
 
 // --- status lines and completion ----------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "platform/message_loop.h"
 #include "pop3/header_capture.h"
 #include "pop3/pop3_types.h"
+#include "pop3/read_ahead.h"
 #include "pop3/receive_buffer.h"
 
 class TCustomPop3Cli;
@@ -155,6 +156,9 @@ class TCustomPop3Cli {
   void WSocketDnsLookupDone(std::uint16_t error);
   void WSocketSessionConnected(std::uint16_t error);
   void WSocketDataAvailable(std::uint16_t error);
+  // Hands on every complete line in the line buffer; false when one of them ended the
+  // reading for now (a refused greeting, the start of TLS).
+  bool TakeReceivedLines(std::uint16_t error);
   void WSocketSessionClosed(std::uint16_t error);
   void FailConnectStart(const std::exception& e);
 
@@ -201,6 +205,7 @@ class TCustomPop3Cli {
   TPop3Request rqType_ = pop3Connect;
   bool doneFired_ = false;
   TPop3ReceiveBuffer receive_;
+  TPop3ReadAhead readAhead_;
   std::int32_t errorCode_ = 0;
   std::int32_t statusCode_ = 0;
   // The error the last completion carried; a synchronous wait counts it as well as ErrorCode.

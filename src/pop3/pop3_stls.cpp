@@ -32,6 +32,7 @@ void TCustomPop3Cli::StartTlsReply() {
   }
   // Whatever came in clear after the reply is not part of the protected session.
   receive_.Clear();
+  readAhead_.Clear();
   startTlsStep_ = 2;
   socket_->StartTls();
 }

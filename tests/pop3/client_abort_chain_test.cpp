@@ -2,6 +2,7 @@
 // the next command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/message_loop.h"
@@ -341,4 +342,33 @@ TEST(Pop3Lifetime, DestroyedWhileRequestsRunReportsNothingLater) {
   PumpFor(100);
   EXPECT_EQ(reports, 1);
   EXPECT_TRUE(server.Finish().empty());
+}
+
+// An Abort from a line handler ends the reading: the lines still in the line buffer may come
+// (to the display, the request is over), but none of what was read from the socket ahead of it.
+TEST(Pop3Abort, FromALineHandlerTakesNothingReadAheadOfTheLineBuffer) {
+  const std::string line = "a line of the mail, thirty-two\r\n";
+  std::string reply = "+OK here\r\n";
+  for (int i = 0; i < 4000; ++i) reply += line;
+  reply += ".\r\n";
+  S server;
+  server.Play(Then(kLogin, {S::Expect("RETR 1"), S::Send(reply), S::AwaitClose()}));
+  Client c(server.Port());
+  c.client.Open();
+  c.Wait(1);
+  std::size_t lines = 0;
+  c.client.OnMessageLine = [&](TCustomPop3Cli* client) {
+    if (++lines == 1) client->Abort();
+  };
+  c.client.SetMsgNum(1);
+  c.client.Retr();
+  c.Wait(2);
+  PumpFor(50);
+  const std::string shown = "< " + line.substr(0, line.size() - 2);
+  const auto taken = lines + static_cast<std::size_t>(
+                                 std::count(c.rec.display.begin(), c.rec.display.end(), shown));
+  EXPECT_EQ(lines, 1u);
+  EXPECT_LE(taken * line.size(), std::size_t(TPop3ReceiveBuffer::kMaxHeld)) << taken;
+  EXPECT_FALSE(c.client.Connected());
+  server.Finish();
 }

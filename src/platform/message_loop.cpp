@@ -205,6 +205,7 @@ void TMessageLoop::GatherReadiness(int timeoutMs) {
     if (generation == 0) {
       std::uint64_t count;
       [[maybe_unused]] auto r = read(fd, &count, sizeof count);  // wake-up or timer expiry
+      if (fd == timerFd_) armedDeadlineMs_ = 0;
       continue;
     }
     auto it = watches_.find(fd);
@@ -229,10 +230,13 @@ void TMessageLoop::KillTimer(TTimerId id) {
 }
 
 void TMessageLoop::ArmTimerFd() {
+  std::uint64_t earliest = 0;
+  for (auto& [id, t] : timers_) {
+    if (earliest == 0 || t.deadlineMs < earliest) earliest = t.deadlineMs;
+  }
+  if (earliest == armedDeadlineMs_) return;  // set for it already, or nothing to wait for
   itimerspec setting{};
-  if (!timers_.empty()) {
-    std::uint64_t earliest = UINT64_MAX;
-    for (auto& [id, t] : timers_) earliest = std::min(earliest, t.deadlineMs);
+  if (earliest != 0) {
     std::uint64_t now = NowMs();
     std::uint64_t delay = earliest > now ? earliest - now : 0;
     // A zero it_value disarms the timer, so a due timer is armed a nanosecond ahead.
@@ -241,6 +245,7 @@ void TMessageLoop::ArmTimerFd() {
     if (delay == 0) setting.it_value.tv_nsec = 1;
   }
   if (timerfd_settime(timerFd_, 0, &setting, nullptr) != 0) ThrowErrno("timerfd_settime");
+  armedDeadlineMs_ = earliest;
 }
 
 void TMessageLoop::FireDueTimers() {

@@ -96,6 +96,10 @@ class TMessageLoop {
   int epollFd_ = -1;
   int wakeFd_ = -1;
   int timerFd_ = -1;
+  // The deadline the timer descriptor is set for, 0 while it is not set (or has expired):
+  // the loop looks at its timers on every turn, and only a new earliest deadline needs the
+  // system call.
+  std::uint64_t armedDeadlineMs_ = 0;
   std::mutex queueMutex_;
   std::deque<TMessage> queue_;
   std::unordered_map<int, Watch> watches_;

@@ -126,6 +126,9 @@ bool TFormVazireRevivo::DownloadAndDecodeAll() {
 
     TMemoryStream loaded;
     loaded.LoadFromFile(downloadPath);
+    // Gone before the next mail creates it again: truncating a file that still holds data
+    // makes the file system write it out to the disk at the close, once for every mail.
+    std::remove(downloadPath.c_str());
     if (loaded.Size() > 0) {
       // Taken over, not copied: a second copy of a large mail would double the peak.
       entry.Content = std::move(loaded);

@@ -11,6 +11,9 @@
 namespace {
 // A stored mail goes out in pieces of this size, byte-stuffed on the way.
 constexpr std::size_t kSendPiece = 64 * 1024;
+// No more than this waits in the send queue: a large mail would otherwise be held twice, in
+// the store and once more in the queue, until the mail program had read it all.
+constexpr std::int64_t kMostQueued = 1024 * 1024;
 }  // namespace
 
 bool PositiveReply(const std::string& reply) {
@@ -75,6 +78,11 @@ std::int64_t SendStuffed(TFormVazireRevivo& form, TWSocket* socket, std::string_
     piece.clear();
     stuffer.Append(content.substr(at, kSendPiece), piece);
     sent += socket->Send(piece.data(), static_cast<std::int32_t>(piece.size()));
+    if (socket->SendQueueBytes() >= kMostQueued) {
+      form.WaitUntilSent(socket);
+      // A mail program that left meanwhile gets nothing more.
+      if (socket->State() != wsConnected) break;
+    }
   }
   // The terminating line must stand on a line of its own.
   if (!content.empty() &&

@@ -6,6 +6,7 @@
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
 #include "mime/mime_decode.h"
+#include "net/corked_reply.h"
 #include "net/wsocket.h"
 #include "pop3/sync_pop3_client.h"
 #include "proxy/download_state.h"
@@ -174,6 +175,7 @@ void TFormVazireRevivo::HandleRetr(TWSocket* Socket, const std::string& Text) {
   {
     // The entry stays in place until its terminating line is out.
     TStoreInUse inUse(*this);
+    TCorkedReply corked(*Socket);
     TNachricht& entry = MessageStore[static_cast<std::size_t>(number - 1)];
     Pop3Cli1->SetMsgNum(entry.Number);
     Memo_LOG->Lines().Add("Sending Message " + Decimal(number) + " now");

@@ -7,6 +7,7 @@
 #include "inspection/mail_top.h"
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
+#include "net/corked_reply.h"
 #include "net/wsocket.h"
 #include "platform/application.h"
 #include "pop3/sync_pop3_client.h"
@@ -75,6 +76,7 @@ void TFormVazireRevivo::HandleTop(TWSocket* Socket, const std::string& Text) {
   if (RefuseWrongNumber(*this, Socket, args.Lines < 0 ? -1 : args.Number)) return;
   {
     TStoreInUse inUse(*this);
+    TCorkedReply corked(*Socket);
     TNachricht& entry = MessageStore[static_cast<std::size_t>(args.Number - 1)];
     Memo_LOG->Lines().Add("Sending top of Message " + std::to_string(args.Number) + " with " +
                           std::to_string(args.Lines) + " lines of its body now");

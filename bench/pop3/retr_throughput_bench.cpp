@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -17,6 +19,16 @@ namespace {
 
 constexpr std::size_t kLargeBytes = 100u << 20;
 constexpr int kSmallCount = 10000;
+
+// Bytes per second of each run, for the ratios printed at the end.
+double clientLargeRate = 0;
+double plainLargeRate = 0;
+double clientSmallRate = 0;
+double plainSmallRate = 0;
+
+double Rate(const benchmark::State& state, std::size_t replyBytes, int retrievals, double seconds) {
+  return seconds > 0 ? double(state.iterations()) * double(replyBytes) * retrievals / seconds : 0;
+}
 
 std::string BuildMessage(std::size_t approxBytes, int seed) {
   std::string body = "Subject: benchmark " + std::to_string(seed) + "\r\n\r\n";
@@ -99,7 +111,8 @@ void Serve(int listenFd, const std::string& reply, bool greet) {
 }
 
 // Runs `retrievals` RETRs through the client; the session set-up is not timed.
-void ClientRetr(benchmark::State& state, const std::string& reply, int retrievals) {
+double ClientRetr(benchmark::State& state, const std::string& reply, int retrievals) {
+  double seconds = 0;
   for (auto _ : state) {
     state.PauseTiming();
     std::uint16_t port = 0;
@@ -117,6 +130,7 @@ void ClientRetr(benchmark::State& state, const std::string& reply, int retrieval
       if (!client.OpenSync()) state.SkipWithError("login failed");
       client.Socket()->SetSendBlockSize(32768);
       state.ResumeTiming();
+      const auto start = std::chrono::steady_clock::now();
       for (int i = 1; i <= retrievals; ++i) {
         client.SetMsgNum(i);
         if (!client.RetrSync()) {
@@ -124,6 +138,7 @@ void ClientRetr(benchmark::State& state, const std::string& reply, int retrieval
           break;
         }
       }
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       state.PauseTiming();
       client.QuitSync();
     }
@@ -135,12 +150,14 @@ void ClientRetr(benchmark::State& state, const std::string& reply, int retrieval
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(reply.size()) *
                           retrievals);
   state.SetItemsProcessed(std::int64_t(state.iterations()) * retrievals);
+  return Rate(state, reply.size(), retrievals, seconds);
 }
 
 // The same exchange with plain blocking sockets: send the command, recv until the reply's
 // bytes are all in.
-void PlainRecv(benchmark::State& state, const std::string& reply, int retrievals) {
+double PlainRecv(benchmark::State& state, const std::string& reply, int retrievals) {
   std::vector<char> buffer(65536);
+  double seconds = 0;
   for (auto _ : state) {
     state.PauseTiming();
     std::uint16_t port = 0;
@@ -153,6 +170,7 @@ void PlainRecv(benchmark::State& state, const std::string& reply, int retrievals
     a.sin_port = htons(port);
     ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
     for (int i = 1; i <= retrievals; ++i) {
       SendAll(fd, "RETR " + std::to_string(i) + "\r\n");
       std::size_t got = 0;
@@ -162,6 +180,7 @@ void PlainRecv(benchmark::State& state, const std::string& reply, int retrievals
         got += std::size_t(n);
       }
     }
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.PauseTiming();
     SendAll(fd, "QUIT\r\n");
     ::recv(fd, buffer.data(), buffer.size(), 0);
@@ -173,19 +192,20 @@ void PlainRecv(benchmark::State& state, const std::string& reply, int retrievals
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(reply.size()) *
                           retrievals);
   state.SetItemsProcessed(std::int64_t(state.iterations()) * retrievals);
+  return Rate(state, reply.size(), retrievals, seconds);
 }
 
 void BM_RetrLargeMessage(benchmark::State& state) {
-  ClientRetr(state, LargeReply(), 1);
+  clientLargeRate = ClientRetr(state, LargeReply(), 1);
 }
 void BM_RecvLargeMessagePlain(benchmark::State& state) {
-  PlainRecv(state, LargeReply(), 1);
+  plainLargeRate = PlainRecv(state, LargeReply(), 1);
 }
 void BM_RetrSmallMessages(benchmark::State& state) {
-  ClientRetr(state, SmallReply(), kSmallCount);
+  clientSmallRate = ClientRetr(state, SmallReply(), kSmallCount);
 }
 void BM_RecvSmallMessagesPlain(benchmark::State& state) {
-  PlainRecv(state, SmallReply(), kSmallCount);
+  plainSmallRate = PlainRecv(state, SmallReply(), kSmallCount);
 }
 
 }  // namespace
@@ -194,3 +214,14 @@ BENCHMARK(BM_RetrLargeMessage)->Unit(benchmark::kMillisecond)->Iterations(3)->Us
 BENCHMARK(BM_RecvLargeMessagePlain)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_RetrSmallMessages)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_RecvSmallMessagesPlain)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (plainLargeRate > 0)
+    std::printf("ratio one 100 MiB RETR / plain recv: %.2f\n", clientLargeRate / plainLargeRate);
+  if (plainSmallRate > 0)
+    std::printf("ratio 10,000 small RETRs / plain recv: %.2f\n", clientSmallRate / plainSmallRate);
+  return 0;
+}

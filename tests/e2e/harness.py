@@ -13,15 +13,18 @@ Each test function takes one argument, a fresh `Scenario`.
 
 import contextlib
 import errno
+import fcntl
 import os
 import poplib
 import pwd
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 import traceback
@@ -373,7 +376,35 @@ class Proxy:
                 self._lines.append(line)
                 self._lines_lock.notify_all()
 
+    def _settle(self, timeout=3.0):
+        """Waits until every line the program has written so far has been read: its output
+        pipe holds nothing and no line came in for a moment. The program writes a log line
+        before the reply it logs is sent, but the reader thread may not have run yet."""
+        if self.proc is None or self.proc.stdout is None:
+            return
+        deadline = time.monotonic() + timeout
+        quiet = 0
+        while time.monotonic() < deadline and self._reader is not None and self._reader.is_alive():
+            try:
+                waiting = struct.unpack("i", fcntl.ioctl(self.proc.stdout.fileno(), termios.FIONREAD,
+                                                         b"\0\0\0\0"))[0]
+            except OSError:
+                return
+            with self._lines_lock:
+                count = len(self._lines)
+            if waiting == 0:
+                quiet += 1
+                if quiet >= 2:
+                    return
+            else:
+                quiet = 0
+            time.sleep(0.01)
+            with self._lines_lock:
+                if len(self._lines) != count:
+                    quiet = 0
+
     def log_lines(self):
+        self._settle()
         with self._lines_lock:
             return list(self._lines)
 

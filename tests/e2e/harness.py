@@ -403,8 +403,11 @@ class Proxy:
                 if len(self._lines) != count:
                     quiet = 0
 
-    def log_lines(self):
-        self._settle()
+    def log_lines(self, settle=True):
+        """The log so far; with `settle` False, at once, as far as it has been read (for a look
+        while the program is still busy writing)."""
+        if settle:
+            self._settle()
         with self._lines_lock:
             return list(self._lines)
 

@@ -104,7 +104,7 @@ def test_two_commands_in_two_writes_during_the_download(s):
     time.sleep(0.05)
     c.send(b"RETR 1\r\n")
     still_downloading = not any("All mails successfully downloaded." in l
-                                for l in s.proxy.log_lines()[mark:])
+                                for l in s.proxy.log_lines(settle=False)[mark:])
     expect(c.line(timeout=120), b"+OK 8 %d" % sum(len(m) for m in mails))
     expect(c.line(), b"+OK Listing follows")
     expect(multiline(c), [b"%d %d" % (i + 1, len(m)) for i, m in enumerate(mails)])

@@ -2,19 +2,9 @@
 
 #include "app/registry_access.h"
 #include "config/settings_edit.h"
+#include "platform/ascii_text.h"
 
 namespace {
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
 
 // A port variable as the proxy reads it: decimal digits only, 0 to 65535.
 std::optional<int> PortOfVariable(const char* text) {
@@ -43,14 +33,14 @@ int StandardPort(TPortKind kind) {
 }
 
 std::optional<TPortKind> FindPortKind(std::string_view word) {
-  if (EqualsIgnoreCase(word, "listen")) return TPortKind::Listen;
-  if (EqualsIgnoreCase(word, "upstream")) return TPortKind::Upstream;
+  if (ascii::EqualsNoCase(word, "listen")) return TPortKind::Listen;
+  if (ascii::EqualsNoCase(word, "upstream")) return TPortKind::Upstream;
   return std::nullopt;
 }
 
 bool IsPortSetting(std::string_view name) {
-  return EqualsIgnoreCase(name, PortSettingName(TPortKind::Listen)) ||
-         EqualsIgnoreCase(name, PortSettingName(TPortKind::Upstream));
+  return ascii::EqualsNoCase(name, PortSettingName(TPortKind::Listen)) ||
+         ascii::EqualsNoCase(name, PortSettingName(TPortKind::Upstream));
 }
 
 std::optional<int> PortOfValue(const TRegValue& value) {
@@ -68,7 +58,7 @@ std::optional<int> PortOfValue(const TRegValue& value) {
 
 std::optional<int> StoredPort(const std::string& registryPath, TPortKind kind) {
   for (const TRegValue& value : ListSettings(registryPath))
-    if (EqualsIgnoreCase(value.name, PortSettingName(kind))) return PortOfValue(value);
+    if (ascii::EqualsNoCase(value.name, PortSettingName(kind))) return PortOfValue(value);
   return std::nullopt;
 }
 
@@ -93,7 +83,7 @@ void SetPortSetting(const std::string& registryPath, TPortKind kind, int port) {
 
 void ClearPortSetting(const std::string& registryPath, TPortKind kind) {
   for (const TRegValue& value : ListSettings(registryPath)) {
-    if (EqualsIgnoreCase(value.name, PortSettingName(kind))) {
+    if (ascii::EqualsNoCase(value.name, PortSettingName(kind))) {
       DeleteSetting(registryPath, value.name);
       return;
     }
@@ -108,7 +98,7 @@ std::string DescribePorts(const std::string& registryPath,
     const char* setting = PortSettingName(kind);
     const TRegValue* stored = nullptr;
     for (const TRegValue& value : values)
-      if (EqualsIgnoreCase(value.name, setting)) stored = &value;
+      if (ascii::EqualsNoCase(value.name, setting)) stored = &value;
     const std::optional<int> fromSetting = stored ? PortOfValue(*stored) : std::nullopt;
     const std::optional<int> fromVariable = PortOfVariable(environment(PortVariableName(kind)));
 

@@ -5,23 +5,13 @@
 
 #include "app/registry_access.h"
 #include "config/settings_edit.h"
+#include "platform/ascii_text.h"
 
 namespace {
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
 const TRegValue* FindValue(const std::vector<TRegValue>& values, std::string_view name) {
   for (const TRegValue& v : values)
-    if (EqualsIgnoreCase(v.name, name)) return &v;
+    if (ascii::EqualsNoCase(v.name, name)) return &v;
   return nullptr;
 }
 
@@ -55,7 +45,7 @@ const char* SecurityMeaning(TUpstreamSecurity security) {
 std::optional<TUpstreamSecurity> FindSecurity(std::string_view word) {
   for (TUpstreamSecurity s :
        {TUpstreamSecurity::Plain, TUpstreamSecurity::StartTls, TUpstreamSecurity::Implicit}) {
-    if (EqualsIgnoreCase(word, SecurityWord(s)) || word == std::to_string(static_cast<int>(s)))
+    if (ascii::EqualsNoCase(word, SecurityWord(s)) || word == std::to_string(static_cast<int>(s)))
       return s;
   }
   return std::nullopt;

@@ -4,38 +4,31 @@
 
 #include "app/registry_access.h"
 #include "config/port_settings.h"
+#include "platform/ascii_text.h"
 
 namespace {
 
 // The settings the proxy reads as numbers, and the one it reads as text.
-constexpr std::string_view kIntegerSettings[] = {
-    "Aktion", "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs",
-    "CheckBox_CheckAttach_Other", "CheckBox_SendError", "StrictAttachmentNames"};
+constexpr std::string_view kIntegerSettings[] = {"Aktion",
+                                                 "CheckBox_CheckAttach_Skripte",
+                                                 "CheckBox_CheckAttach_EXEs",
+                                                 "CheckBox_CheckAttach_Other",
+                                                 "CheckBox_SendError",
+                                                 "StrictAttachmentNames"};
 constexpr std::string_view kTextSetting = "Others";
 constexpr std::string_view kGroupSwitches[] = {
     "CheckBox_CheckAttach_Skripte", "CheckBox_CheckAttach_EXEs", "CheckBox_CheckAttach_Other"};
 constexpr std::size_t kMaxTextBinary = 1023;
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
 bool IsIntegerSetting(std::string_view name) {
   for (std::string_view known : kIntegerSettings)
-    if (EqualsIgnoreCase(known, name)) return true;
+    if (ascii::EqualsNoCase(known, name)) return true;
   return false;
 }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = LowerAscii(c);
+  c = ascii::LowerAscii(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
@@ -44,7 +37,7 @@ std::uint32_t ParseIntegerArgument(std::string_view text) {
   const std::string bad = "'" + std::string(text) +
                           "' is not an integer (decimal from -2147483648 to 4294967295, or 0x "
                           "and up to 8 hexadecimal digits)";
-  if (text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x') {
+  if (text.size() > 2 && text[0] == '0' && ascii::LowerAscii(text[1]) == 'x') {
     std::string_view digits = text.substr(2);
     if (digits.size() > 8) throw EConfigError(bad);
     std::uint32_t value = 0;
@@ -204,7 +197,7 @@ void CheckSettingReadable(const TRegValue& value) {
     throw EConfigError(value.name + " is read as a number and cannot be of type " +
                        SettingTypeName(value));
   }
-  if (EqualsIgnoreCase(value.name, kTextSetting)) {
+  if (ascii::EqualsNoCase(value.name, kTextSetting)) {
     if (value.type == TRegValueType::Other)
       throw EConfigError(value.name + " is read as text and cannot be of type " +
                          SettingTypeName(value));
@@ -242,7 +235,7 @@ void ImportSettings(const std::string& registryPath, std::string_view regText, b
   }
   if (document.empty() && !replace) throw EConfigError("the file holds no key to import");
   for (const TRegSection& section : document) {
-    if (!EqualsIgnoreCase(section.path, SettingsKeyFullPath())) continue;
+    if (!ascii::EqualsNoCase(section.path, SettingsKeyFullPath())) continue;
     for (const TRegSection::Entry& entry : section.entries)
       if (entry.value) CheckSettingReadable(*entry.value);
   }
@@ -270,10 +263,10 @@ std::vector<std::string> SettingNotes(const std::vector<TRegValue>& values) {
     const TRegValue* longer = nullptr;
     bool exact = false;
     for (const TRegValue& v : values) {
-      if (EqualsIgnoreCase(v.name, group))
+      if (ascii::EqualsNoCase(v.name, group))
         exact = true;
       else if (v.name.size() > group.size() &&
-               EqualsIgnoreCase(v.name.substr(0, group.size()), group))
+               ascii::EqualsNoCase(v.name.substr(0, group.size()), group))
         longer = &v;
     }
     if (longer && !exact)

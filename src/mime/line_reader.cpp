@@ -49,7 +49,10 @@ bool TLineReader::NextLine(bool unfold, std::string_view& line, bool& cut) {
       if (unfold) {
         if (lf + 1 == held_) FetchOneMore();
         char* held = Held();
-        const bool lineIsEmpty = held[0] == '\r' || held[0] == '\n';
+        // Only a line that is nothing but its line end is empty; a bare CR at its start is
+        // data, and so is the tail of a cut line, which goes on a line already begun. Judging
+        // by the first held byte alone made folding depend on where the reads ended.
+        const bool lineIsEmpty = !pieceGoesOn_ && (lf == 0 || (lf == 1 && held[0] == '\r'));
         if (!lineIsEmpty && lf + 1 < held_ && (held[lf + 1] == '\t' || held[lf + 1] == ' ')) {
           if (lf > 0 && held[lf - 1] == '\r') held[lf - 1] = ' ';
           held[lf] = ' ';
@@ -66,6 +69,7 @@ bool TLineReader::NextLine(bool unfold, std::string_view& line, bool& cut) {
       start_ += lf + 1;
       held_ -= lf + 1;
       scanned_ = 0;
+      pieceGoesOn_ = false;
       return true;
     }
     // A line of exactly the limit whose CR has come without its LF yet is not over the limit.
@@ -79,6 +83,7 @@ bool TLineReader::NextLine(bool unfold, std::string_view& line, bool& cut) {
       start_ += length;
       held_ -= length;
       scanned_ = 0;
+      pieceGoesOn_ = true;
       return true;
     }
     scanned_ = held_;

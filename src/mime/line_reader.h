@@ -49,6 +49,7 @@ class TLineReader {
   std::size_t held_ = 0;                         // bytes held from start_ on
   std::size_t scanned_ = 0;                      // held bytes known to contain no LF
   bool inputEnded_ = false;
+  bool pieceGoesOn_ = false;  // the held bytes go on a line handed out cut
 };
 
 }  // namespace mime

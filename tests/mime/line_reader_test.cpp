@@ -60,6 +60,27 @@ TEST(LineReader, SmallReadsGiveTheSameLines) {
   }
 }
 
+// Folding used to be judged by the first held byte: a line that began with a bare CR, or the
+// tail of a cut line that began with the CR kept from the cut, was taken for an empty line and
+// not joined with its continuation, but only when its line end arrived in a later read.
+TEST(LineReader, FoldingDoesNotDependOnWhereReadsEnd) {
+  const std::string bareCr = "A: 1\r\n\rB: 2\r\n name=x.exe\r\n\r\n";
+  const std::string cutAtCr = std::string(28, 'h') + "\r" + std::string(27, 'i') + "\n x.exe\n\n";
+  for (const std::string& text : {bareCr, cutAtCr}) {
+    TMemoryStream whole(text);
+    std::vector<bool> wholeCuts;
+    const Lines expected = Split(whole, true, 28, &wholeCuts);
+    for (std::int64_t chunk = 1; chunk <= 64; ++chunk) {
+      mime_test::TTrickleStream trickle(text, chunk);
+      std::vector<bool> cuts;
+      EXPECT_EQ(Split(trickle, true, 28, &cuts), expected) << "chunk " << chunk;
+      EXPECT_EQ(cuts, wholeCuts) << "chunk " << chunk;
+    }
+  }
+  TMemoryStream m(bareCr);
+  EXPECT_EQ(Split(m, true), (Lines{"A: 1", "\rB: 2   name=x.exe", ""}));
+}
+
 TEST(LineReader, LongLineGrowsTheBufferBy32BytesAndKeepsEveryByte) {
   const std::string longLine(5000, 'x');
   TMemoryStream m("short\r\n" + longLine + "\r\nafter\r\n");

@@ -29,6 +29,7 @@
 
 #include "../proxy/proxy_test_support.h"
 #include "fuzz_check.h"
+#include "fuzz_window.h"
 #include "pop3/reply_parsing.h"
 #include "proxy/main_form.h"
 
@@ -149,11 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto upstream = std::make_unique<proxytest::TScriptedServer>();
     upstream->Do(proxytest::ServeMailbox(box));
     for (int i = 0; i < 8; ++i) upstream->AcceptNext().Do(proxytest::ServeMailbox(box));
-    upstream->Start();
-    proxytest::UseTestPorts(upstream->Port());
-    auto form = std::make_unique<TFormVazireRevivo>();
-    const std::uint16_t port = proxytest::ServicePort(*form);
-    FUZZ_CHECK(port != 0, "the service does not listen");
+    std::uint16_t port = 0;
+    auto form = fuzzwindow::WindowBehind(*upstream, port);
 
     proxytest::TScriptedClient client(port);
     client.ExpectBytes(std::string(kGreeting));

@@ -165,9 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto upstream = std::make_unique<proxytest::TScriptedServer>();
     upstream->Do([&answers, &served](proxytest::TPeerIo& io, std::string&) {
       io.SendAll(answers[0]);
-      for (std::size_t next = 1;; ++next) {
+      for (std::size_t next = 1; next < answers.size(); ++next) {
         auto line = io.ReadLine(kServerPatienceMs);
-        if (!line || next >= answers.size()) break;
+        if (!line) break;
         served.push_back({*line, answers[next]});
         if (!io.SendAll(answers[next])) break;
       }

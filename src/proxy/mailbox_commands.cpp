@@ -205,7 +205,7 @@ void TFormVazireRevivo::HandleDele(TWSocket* Socket, const std::string& Text) {
     return;
   }
   const bool accepted = PositiveReply(LastReply);
-  Socket->SendText((accepted ? LastReply : AsNegativeReply(LastReply)) + "\r\n");
+  Socket->SendText(ForwardedReply(LastReply) + "\r\n");
   WaitUntilSent(Socket);
   if (!accepted) {
     AddResultGroup({360, 361});

@@ -5,6 +5,8 @@
 #include "inspection/mailbox_protocol.h"
 #include "inspection/message_store.h"
 #include "net/wsocket.h"
+#include "platform/ascii_text.h"
+#include "pop3/reply_parsing.h"
 #include "pop3/sync_pop3_client.h"
 #include "proxy/download_state.h"
 
@@ -24,9 +26,33 @@ bool NegativeReply(const std::string& reply) {
   return !reply.empty() && reply[0] == '-';
 }
 
+namespace {
+
+bool Begins(const std::string& text, std::string_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The server's line with the status indicator as the protocol writes it: an indicator in
+// other letter case is put right ("+ok" becomes "+OK"), and anything else after the first byte
+// follows the indicator as its text ("+Oand" becomes "+OK Oand").
+std::string WithIndicator(std::string_view indicator, const std::string& reply) {
+  if (ascii::StartsWithNoCase(reply, indicator))
+    return std::string(indicator) + reply.substr(indicator.size());
+  const std::string rest = Pop3Trim(std::string_view(reply).substr(1));
+  return rest.empty() ? std::string(indicator) : std::string(indicator) + " " + rest;
+}
+
+}  // namespace
+
 std::string AsNegativeReply(const std::string& reply) {
-  if (NegativeReply(reply)) return reply;
+  if (Begins(reply, "-ERR")) return reply;
+  if (NegativeReply(reply)) return WithIndicator("-ERR", reply);
   return reply.empty() ? "-ERR No reply from the POP3 server" : "-ERR " + reply;
+}
+
+std::string ForwardedReply(const std::string& reply) {
+  if (!PositiveReply(reply)) return AsNegativeReply(reply);
+  return Begins(reply, "+OK") ? reply : WithIndicator("+OK", reply);
 }
 
 void DropMessageStore(TFormVazireRevivo& form) {

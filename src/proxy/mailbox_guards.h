@@ -12,7 +12,12 @@
 bool PositiveReply(const std::string& reply);
 bool NegativeReply(const std::string& reply);
 // A reply that is neither positive nor negative still answers the mail program, negatively.
+// It always begins "-ERR", as the protocol has it: "-NO" goes on as "-ERR NO".
 std::string AsNegativeReply(const std::string& reply);
+// The server's reply as the mail program gets it: positive or negative by its first byte, as
+// the client judges it, and beginning "+OK" or "-ERR" whatever the server wrote ("+Oand" goes
+// on as "+OK Oand"), so that no mail program is left with a status it cannot read.
+std::string ForwardedReply(const std::string& reply);
 
 // Empties the store at once (the caller knows nobody uses it).
 void DropMessageStore(TFormVazireRevivo& form);

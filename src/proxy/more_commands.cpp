@@ -122,6 +122,6 @@ void TFormVazireRevivo::HandleRset(TWSocket* Socket, const std::string&) {
       }
     }
   }
-  Socket->SendText((PositiveReply(reply) ? reply : AsNegativeReply(reply)) + "\r\n");
+  Socket->SendText(ForwardedReply(reply) + "\r\n");
   WaitUntilSent(Socket);
 }

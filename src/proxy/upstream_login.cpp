@@ -104,7 +104,7 @@ void TFormVazireRevivo::HandleUser(TWSocket* Socket, const std::string& Text) {
   }
   // A line that is neither "+OK" nor "-ERR" (or no line at all) is no answer a mail program
   // can read; the client took it for a refusal, and so does the mail program.
-  if (!PositiveReply(LastReply)) LastReply = AsNegativeReply(LastReply);
+  LastReply = ForwardedReply(LastReply);
   Socket->SendText(LastReply + "\r\n");
   if (!LastReply.empty() && LastReply[0] == '-') {
     AddResultGroup({330, 331, 332});
@@ -121,7 +121,7 @@ void TFormVazireRevivo::HandlePass(TWSocket* Socket, const std::string& Text) {
     Socket->SendText(AbortedByUserReply);
     return;
   }
-  if (!PositiveReply(LastReply)) LastReply = AsNegativeReply(LastReply);
+  LastReply = ForwardedReply(LastReply);
   Socket->SendText(LastReply + "\r\n");
   if (!LastReply.empty() && LastReply[0] == '+') {
     Image_LogIn->Show();

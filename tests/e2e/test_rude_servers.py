@@ -385,9 +385,12 @@ def quick_cases():
         "status-ok": (Case(replies={"STAT": b"OK 2 10\r\n"}),
                       [(b"STAT", b"-ERR OK 2 10")]),
         "status-lower": (Case(replies={"DELE": b"+ok\r\n"}),
-                         [(b"STAT", stat_of(GOOD_MAILS)), (b"DELE 1", b"+ok")]),
+                         [(b"STAT", stat_of(GOOD_MAILS)), (b"DELE 1", b"+OK")]),
         "status-okay": (Case(replies={"DELE": b"+OKAY\r\n"}),
                         [(b"STAT", stat_of(GOOD_MAILS)), (b"DELE 1", b"+OKAY")]),
+        "status-odd": (Case(replies={"PASS": b"+Oand\r\n", "DELE": b"-no way\r\n"}),
+                       [(b"login", (b"+OK", b"+OK Oand")), (b"STAT", stat_of(GOOD_MAILS)),
+                        (b"DELE 1", b"-ERR no way")]),
         "status-empty": (Case(replies={"STAT": b"\r\n"}),
                          [(b"STAT", b"-ERR No reply from the POP3 server")]),
         "two-replies": (Case(replies={"STAT": b"+OK 2 %d\r\n+OK 7 7\r\n" %

@@ -149,7 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     auto upstream = std::make_unique<proxytest::TScriptedServer>();
     upstream->Do(proxytest::ServeMailbox(box));
-    for (int i = 0; i < 8; ++i) upstream->AcceptNext().Do(proxytest::ServeMailbox(box));
+    // Each USER line may open an upstream session of its own: one connection for each.
+    for (const TExpectedLine& line : lines)
+      if (line.text.substr(0, 4) == "USER") upstream->AcceptNext().Do(proxytest::ServeMailbox(box));
     std::uint16_t port = 0;
     auto form = fuzzwindow::WindowBehind(*upstream, port);
 

@@ -79,8 +79,8 @@ std::vector<std::string> Answers(std::string_view bytes) {
 }
 
 // What an answer means to a plain reading, when it is exactly one reply to `command` with
-// nothing before or after it and CR LF as its only line end: the data of a positive multi-line
-// reply, unstuffed, each line ended by CR LF (empty for other replies).
+// nothing before or after it, CR LF as its only line end and its dots stuffed: the data of a
+// positive multi-line reply, unstuffed, each line ended by CR LF (empty for other replies).
 std::optional<std::string> CleanReply(std::string_view command, std::string_view answer) {
   for (std::size_t i = 0; i < answer.size(); ++i)
     if (answer[i] == '\n' && (i == 0 || answer[i - 1] != '\r')) return std::nullopt;
@@ -101,7 +101,12 @@ std::optional<std::string> CleanReply(std::string_view command, std::string_view
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end + 2);
     if (line == ".") return rest.empty() ? std::optional<std::string>(data) : std::nullopt;
-    if (!line.empty() && line[0] == '.') line.remove_prefix(1);
+    // A line that begins with a dot is stuffed with a second one; a lone dot before other
+    // bytes breaks the protocol, and readers differ on what it means.
+    if (!line.empty() && line[0] == '.') {
+      if (line.size() < 2 || line[1] != '.') return std::nullopt;
+      line.remove_prefix(1);
+    }
     data.append(line);
     data.append("\r\n");
   }

@@ -36,8 +36,9 @@ bool Begins(const std::string& text, std::string_view prefix) {
 // other letter case is put right ("+ok" becomes "+OK"), and anything else after the first byte
 // follows the indicator as its text ("+Oand" becomes "+OK Oand").
 std::string WithIndicator(std::string_view indicator, const std::string& reply) {
-  if (ascii::StartsWithNoCase(reply, indicator))
-    return std::string(indicator) + reply.substr(indicator.size());
+  const bool sameWord = ascii::StartsWithNoCase(reply, indicator) &&
+                        (reply.size() == indicator.size() || reply[indicator.size()] == ' ');
+  if (sameWord) return std::string(indicator) + reply.substr(indicator.size());
   const std::string rest = Pop3Trim(std::string_view(reply).substr(1));
   return rest.empty() ? std::string(indicator) : std::string(indicator) + " " + rest;
 }

@@ -12,6 +12,8 @@ TEST(ForwardedReply, EveryStatusReachesTheMailProgramInTheProtocolsForm) {
   EXPECT_EQ(ForwardedReply("-ERR no such mail"), "-ERR no such mail");
   EXPECT_EQ(ForwardedReply("+ok fine"), "+OK fine");
   EXPECT_EQ(ForwardedReply("-err gone"), "-ERR gone");
+  EXPECT_EQ(ForwardedReply("-Error: bad"), "-ERR Error: bad");
+  EXPECT_EQ(ForwardedReply("+okay"), "+OK okay");
   EXPECT_EQ(ForwardedReply("+Oand"), "+OK Oand");
   EXPECT_EQ(ForwardedReply("+"), "+OK");
   EXPECT_EQ(ForwardedReply("-no way"), "-ERR no way");

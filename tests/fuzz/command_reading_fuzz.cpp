@@ -14,9 +14,6 @@
 // lines name any upstream host but 127.0.0.1 are skipped, so no name is ever looked up and no
 // other address is ever connected to (run the fuzzer inside `unshare -n` all the same).
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -130,13 +127,9 @@ bool IsStatusLine(std::string_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2 || size - 2 > kMaxInput) return 0;
-  static const bool prepared = [] {
-    // Settings of nobody: the defaults hold, whatever the machine's user has set.
-    ::setenv("BRINDLECAP_REGISTRY",
-             ("/tmp/brindlecap-command-fuzz-" + std::to_string(::getpid()) + ".reg").c_str(), 1);
-    return true;
-  }();
-  (void)prepared;
+  // Settings of nobody (no file): the defaults hold, whatever the machine's user has set.
+  static const std::string settings = fuzzwindow::UseOwnFolder("brindlecap-command-fuzz");
+  (void)settings;
   const std::uint32_t seed = std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8;
   std::string_view input(reinterpret_cast<const char*>(data + 2), size - 2);
   const std::vector<TExpectedLine> lines = PlainLines(input);

@@ -13,10 +13,6 @@
 // separated by "|||": the greeting, then one answer for each line the proxy sends, in turn.
 // When the answers run out, or the proxy sends nothing for a while, the server closes.
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -29,7 +25,6 @@
 #include <vector>
 
 #include "../proxy/proxy_test_support.h"
-#include "app/program_folder.h"
 #include "fuzz_check.h"
 #include "fuzz_window.h"
 #include "inspection/file_extension.h"
@@ -142,22 +137,13 @@ bool Blocked(const std::string& mail, const TBlockPolicy& policy) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size - 1 > kMaxInput) return 0;
-  // A folder of this process's own for the settings and the working files (the download
-  // among them), so that fuzzing in parallel processes shares nothing.
-  static const std::string folder = [] {
-    std::string path = "/tmp/brindlecap-server-fuzz-" + std::to_string(::getpid());
-    ::mkdir(path.c_str(), 0700);
-    InitProgramFolder(path + "/brindlecap");
-    return path;
-  }();
-  static const std::string registry = folder + "/settings.reg";
+  static const std::string registry = fuzzwindow::UseOwnFolder("brindlecap-server-fuzz");
   const bool strict = (data[0] & 1) != 0;
   {
     std::ofstream settings(registry, std::ios::binary | std::ios::trunc);
     settings << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Oskendar\\Brindlecap]\r\n"
              << "\"StrictAttachmentNames\"=dword:0000000" << (strict ? 1 : 0) << "\r\n";
   }
-  ::setenv("BRINDLECAP_REGISTRY", registry.c_str(), 1);
   const TBlockPolicy policy = ReadBlockPolicy();
   FUZZ_CHECK(policy.StrictNames == strict, "the settings file was not read");
 

@@ -365,7 +365,7 @@ class Proxy:
         self._reader = threading.Thread(target=self._read_output, daemon=True)
         self._reader.start()
         if wait:
-            self.wait_for_log("Awaiting connection.", timeout=15.0)
+            self.wait_for_log("Awaiting connection.", timeout=60.0)
             wait_for_listening(self.listen_port, timeout=5.0)
         return self
 

@@ -28,10 +28,6 @@ bool NegativeReply(const std::string& reply) {
 
 namespace {
 
-bool Begins(const std::string& text, std::string_view prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The server's line with the status indicator as the protocol writes it: an indicator in
 // other letter case is put right ("+ok" becomes "+OK"), and anything else after the first byte
 // follows the indicator as its text ("+Oand" becomes "+OK Oand").
@@ -46,14 +42,14 @@ std::string WithIndicator(std::string_view indicator, const std::string& reply) 
 }  // namespace
 
 std::string AsNegativeReply(const std::string& reply) {
-  if (Begins(reply, "-ERR")) return reply;
+  if (reply.starts_with("-ERR")) return reply;
   if (NegativeReply(reply)) return WithIndicator("-ERR", reply);
   return reply.empty() ? "-ERR No reply from the POP3 server" : "-ERR " + reply;
 }
 
 std::string ForwardedReply(const std::string& reply) {
   if (!PositiveReply(reply)) return AsNegativeReply(reply);
-  return Begins(reply, "+OK") ? reply : WithIndicator("+OK", reply);
+  return reply.starts_with("+OK") ? reply : WithIndicator("+OK", reply);
 }
 
 void DropMessageStore(TFormVazireRevivo& form) {
